@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds Glyra on Debian 12 and runs its main job or its tests.
+#
+#   bash build.sh demo    build everything, then render the bundled samples through the plug-in
+#   bash build.sh test    build everything, then run every test
+#   bash build.sh build   build everything only
+#
+# Installs the Debian packages it needs when they are missing (needs root or sudo).
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libpng-dev libjpeg62-turbo-dev libcli11-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  python3 python3-pefile
+)
+
+install_missing() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build_preset() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
+build_all() {
+  install_missing "${PACKAGES[@]}"
+  for preset in win32 win64 native; do
+    echo "== building $preset"
+    build_preset "$preset"
+  done
+}
+
+run_tests() {
+  echo "== building asan"
+  build_preset asan
+  echo "== native tests"
+  ctest --test-dir build/native --output-on-failure -j2
+  echo "== tests under AddressSanitizer and UBSan"
+  ctest --test-dir build/asan --output-on-failure -j2
+}
+
+case "${1:-}" in
+  build) build_all ;;
+  test) build_all; run_tests ;;
+  demo) build_all; bash "$ROOT/tools/demo.sh" ;;
+  *) echo "usage: bash build.sh demo|test|build" >&2; exit 2 ;;
+esac

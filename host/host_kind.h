@@ -1,0 +1,22 @@
+// Which host application loaded the library, decided from its executable name.
+#pragma once
+
+#include <cstdint>
+
+enum HostKindValue : int32_t {
+    HostKindOther = 0,
+    HostKindFireworks = 1,
+    HostKindPhotoshop = 3,
+    HostKindPremiere = 8,
+    HostKindAfterEffects = 11,
+};
+
+// Set by DLLMain on every call; read by the selectors and the filter pass.
+extern int32_t HostKind;
+
+// The host kind of an executable path: the name after the last backslash,
+// compared exactly and case-sensitively.
+int32_t HostKindFromPath(const char* executablePath);
+
+// Reads the process's executable path and stores the result in HostKind.
+void DetectHostKind();

@@ -1,0 +1,17 @@
+#include "host/instance.h"
+
+#include "host/parameter_block.h"
+#include "interface/result_codes.h"
+
+void InitInstance(FilterGlobals* globals) {
+    FilterRecord* record = globals->filterRecord;
+    record->supportsPadding = 0;
+    globals->previewPixels = nullptr;
+    globals->previewMask = nullptr;
+    globals->transparencyPlane = nullptr;
+    globals->hasTransparency = (record->planes == 3 || record->planes == 1) && record->inTransparencyMask != 0;
+    if (!record->parameters) {
+        record->parameters = NewDefaultParameterBlock();
+        if (!record->parameters) *globals->result = memFullErr;
+    }
+}

@@ -1,0 +1,9 @@
+// Per-run initialisation of the globals.
+#pragma once
+
+#include "host/filter_globals.h"
+
+// Switches padding support off, forgets the preview buffers (without freeing
+// them), works out hasTransparency and makes a default parameter block when
+// the host has none. Leaves memFullErr when the block cannot be made.
+void InitInstance(FilterGlobals* globals);

@@ -1,0 +1,15 @@
+#include "host/parameter_block.h"
+
+#include "host/handle_services.h"
+#include "host/parameter_table.h"
+
+FilterParameters* ParameterBlock(const FilterRecord* record) {
+    if (!record || !record->parameters || !*record->parameters) return nullptr;
+    return reinterpret_cast<FilterParameters*>(*record->parameters);
+}
+
+Handle NewDefaultParameterBlock() {
+    Handle handle = NewOwnHandle(sizeof(FilterParameters));
+    if (handle) SetDefaultParameters(reinterpret_cast<FilterParameters*>(*handle));
+    return handle;
+}

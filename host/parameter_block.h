@@ -1,0 +1,13 @@
+// The FilterParameters block in the host's parameters handle.
+#pragma once
+
+#include "host/filter_parameters.h"
+#include "interface/filter_record.h"
+
+// The block behind the record's parameters handle, or null when the handle or
+// its master pointer is missing.
+FilterParameters* ParameterBlock(const FilterRecord* record);
+
+// Makes a 26-byte handle with the plug-in's own allocator, holding the
+// defaults; null when it cannot be made.
+Handle NewDefaultParameterBlock();

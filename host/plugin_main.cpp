@@ -1,0 +1,111 @@
+#include "host/plugin_main.h"
+
+#include <cstring>
+
+#include "host/filter_globals.h"
+#include "host/handle_services.h"
+#include "host/host_kind.h"
+#include "host/instance.h"
+#include "host/selectors.h"
+#include "interface/result_codes.h"
+#include "platform/win32.h"
+
+namespace {
+
+// Fireworks keeps the globals in a handle made through its own handle procs.
+FilterGlobals* ObtainHandleGlobals(FilterRecord* record, intptr_t* data, int16_t* result) {
+    Handle handle = reinterpret_cast<Handle>(*data);
+    if (handle) {
+        auto* globals = reinterpret_cast<FilterGlobals*>(LockPIHandle(record, handle, true));
+        if (!globals) {
+            *result = memFullErr;
+            return nullptr;
+        }
+        globals->result = result;
+        globals->filterRecord = record;
+        return globals;
+    }
+    handle = NewPIHandle(record, sizeof(FilterGlobals));
+    if (!handle) {
+        *result = memFullErr;
+        return nullptr;
+    }
+    auto* globals = reinterpret_cast<FilterGlobals*>(LockPIHandle(record, handle, true));
+    if (!globals) {
+        DisposePIHandle(record, handle);
+        *result = memFullErr;
+        return nullptr;
+    }
+    // A host's new handle holds whatever was there before: start from zero.
+    std::memset(globals, 0, sizeof *globals);
+    globals->result = result;
+    globals->filterRecord = record;
+    InitInstance(globals);
+    *data = reinterpret_cast<intptr_t>(handle);
+    return globals;
+}
+
+// Every other host: a block of global memory whose address sits in the slot.
+FilterGlobals* ObtainMemoryGlobals(FilterRecord* record, intptr_t* data, int16_t* result) {
+    if (!*data) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(FilterGlobals));
+        void* address = memory ? GlobalLock(memory) : nullptr;
+        if (!address) {
+            if (memory) GlobalFree(memory);
+            *result = memFullErr;
+            return nullptr;
+        }
+        *data = reinterpret_cast<intptr_t>(address);
+        auto* globals = static_cast<FilterGlobals*>(address);
+        globals->result = result;
+        globals->filterRecord = record;
+        InitInstance(globals);
+    } else {
+        auto* globals = reinterpret_cast<FilterGlobals*>(*data);
+        globals->result = result;
+        globals->filterRecord = record;
+    }
+    return static_cast<FilterGlobals*>(GlobalLock(reinterpret_cast<HGLOBAL>(*data)));
+}
+
+void ReleaseGlobals(FilterRecord* record, intptr_t* data) {
+    if (HostKind == HostKindFireworks)
+        UnlockPIHandle(record, reinterpret_cast<Handle>(*data));
+    else
+        GlobalUnlock(reinterpret_cast<HGLOBAL>(*data));
+}
+
+bool IsFilterSelector(int16_t selector) {
+    return selector >= filterSelectorParameters && selector <= filterSelectorFinish;
+}
+
+}  // namespace
+
+extern "C" void PI_CALL PluginMain(int16_t selector, void* record, intptr_t* data, int16_t* result) {
+    if (!result) return;
+    if (selector == filterSelectorAbout) {
+        DoAbout(static_cast<const AboutRecord*>(record));
+        return;
+    }
+    // An unknown selector, or a call without its record or data slot, changes nothing.
+    if (!IsFilterSelector(selector) || !record || !data) {
+        *result = filterBadParameters;
+        return;
+    }
+    auto* filterRecord = static_cast<FilterRecord*>(record);
+    FilterGlobals* globals = HostKind == HostKindFireworks ? ObtainHandleGlobals(filterRecord, data, result)
+                                                           : ObtainMemoryGlobals(filterRecord, data, result);
+    if (!globals) return;
+
+    *result = noErr;
+    if (HostKind == HostKindPremiere) filterRecord->wholeSize = filterRecord->imageSize;
+
+    switch (selector) {
+        case filterSelectorParameters: DoParameters(globals); break;
+        case filterSelectorPrepare: DoPrepare(globals); break;
+        case filterSelectorStart: DoStart(globals); break;
+        case filterSelectorContinue: DoContinue(globals); break;
+        case filterSelectorFinish: DoFinish(globals); break;
+    }
+    ReleaseGlobals(filterRecord, data);
+}

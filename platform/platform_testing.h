@@ -1,0 +1,28 @@
+// Controls of the native platform layer that tests and the runner use to play
+// the part of Windows: which executable the process is, which windows exist,
+// and when memory runs out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/win32.h"
+
+#if !defined(_WIN32)
+// Sets the path that GetModuleFileNameA reports for the executable (a null module).
+void PlatformSetExecutablePath(const std::string& path);
+
+// Creates a window whose messages go to the given procedure; destroy it when done.
+HWND PlatformCreateWindow(WNDPROC procedure);
+void PlatformDestroyWindow(HWND window);
+
+// Number of messages waiting in the calling thread's queue.
+size_t PlatformQueuedMessageCount();
+// Drops every message of the calling thread's queue.
+void PlatformClearMessageQueue();
+
+// Global memory accounting: blocks allocated and not yet freed.
+size_t PlatformLiveGlobalBlocks();
+// Makes GlobalAlloc fail once this many more allocations have succeeded; -1 never fails.
+void PlatformFailGlobalAllocAfter(int allocations);
+#endif

@@ -1,0 +1,26 @@
+// The runner's scripting descriptors: a key/value store of integer and
+// enumerated values behind the interface's read and write descriptor procs.
+// A descriptor travels as a host handle holding its entries.
+#pragma once
+
+#include <vector>
+
+#include "interface/descriptor_procs.h"
+#include "runner/test_host.h"
+
+struct TestHost::Descriptors {
+    PIDescriptorParameters parameters{};
+    ReadDescriptorProcs readProcs{};
+    WriteDescriptorProcs writeProcs{};
+};
+
+// Fills the proc tables and parameters record.
+void InitDescriptors(TestHost::Descriptors* descriptors);
+
+// Entries <-> the bytes of a descriptor handle.
+std::vector<ScriptValue> DecodeDescriptor(const char* bytes, int32_t size);
+std::vector<char> EncodeDescriptor(const std::vector<ScriptValue>& values);
+
+// The host whose callbacks are being answered (set while a selector runs).
+TestHost* ActiveHost();
+void SetActiveHost(TestHost* host);

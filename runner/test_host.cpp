@@ -1,0 +1,509 @@
+#include "runner/test_host.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "interface/result_codes.h"
+#include "platform/win32.h"
+#include "runner/script_descriptors.h"
+
+namespace {
+
+// The C callbacks the plug-in calls; each answers for the active host.
+OSErr PI_CALL AdvanceStateCallback() { return ActiveHost() ? ActiveHost()->AdvanceState() : paramErr; }
+Boolean PI_CALL TestAbortCallback() { return ActiveHost() ? ActiveHost()->TestAbort() : 0; }
+void PI_CALL ProgressCallback(int32_t done, int32_t total) {
+    if (ActiveHost()) ActiveHost()->Progress(done, total);
+}
+OSErr PI_CALL DisplayPixelsCallback(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
+                                    void*) {
+    return ActiveHost() ? ActiveHost()->DisplayPixels(source, rect, row, column) : paramErr;
+}
+Handle PI_CALL NewHandleCallback(int32_t size) { return ActiveHost() ? ActiveHost()->NewHandle(size) : nullptr; }
+void PI_CALL DisposeHandleCallback(Handle handle) {
+    if (ActiveHost()) ActiveHost()->DisposeHandle(handle);
+}
+int32_t PI_CALL HandleSizeCallback(Handle handle) { return ActiveHost() ? ActiveHost()->HandleSize(handle) : 0; }
+OSErr PI_CALL SetHandleSizeCallback(Handle handle, int32_t size) {
+    return ActiveHost() ? ActiveHost()->SetHandleSize(handle, size) : nilHandleErr;
+}
+Ptr PI_CALL LockHandleCallback(Handle handle, Boolean) {
+    return ActiveHost() ? ActiveHost()->LockHandle(handle) : nullptr;
+}
+void PI_CALL UnlockHandleCallback(Handle handle) {
+    if (ActiveHost()) ActiveHost()->UnlockHandle(handle);
+}
+void PI_CALL RecoverSpaceCallback(int32_t) {}
+
+// Sets the active host for the duration of a call, and restores the previous one.
+struct ActiveScope {
+    TestHost* previous;
+    explicit ActiveScope(TestHost* host) : previous(ActiveHost()) { SetActiveHost(host); }
+    ~ActiveScope() { SetActiveHost(previous); }
+};
+
+bool RectEmpty(const Rect& r) { return r.bottom <= r.top || r.right <= r.left; }
+
+int16_t ImageMode(const HostImage& image) {
+    if (image.colorPlanes == 1) return image.depth == 16 ? plugInModeGray16 : plugInModeGrayScale;
+    return image.depth == 16 ? plugInModeRGB48 : plugInModeRGBColor;
+}
+
+// Reads one sample of the image at (row, column), or the padding when outside.
+bool PaddedSample(const HostImage& image, int32_t row, int32_t column, int plane, int16_t padding, uint16_t* out) {
+    if (row >= 0 && row < image.height && column >= 0 && column < image.width) {
+        *out = image.At(row, column, plane);
+        return true;
+    }
+    if (padding >= 0 && padding <= 255) {
+        *out = image.depth == 16 ? uint16_t((padding * 32768 + 127) / 255) : uint16_t(padding);
+        return true;
+    }
+    if (padding == plugInWantsEdgeReplication) {
+        row = std::clamp(row, 0, image.height - 1);
+        column = std::clamp(column, 0, image.width - 1);
+        *out = image.At(row, column, plane);
+        return true;
+    }
+    if (padding == plugInDoesNotWantPadding) {
+        *out = 0;
+        return true;
+    }
+    return false;  // plugInWantsErrorOnBoundsException
+}
+
+void StoreSample(std::vector<uint8_t>& buffer, size_t offset, int depth, uint16_t value) {
+    if (depth == 16)
+        std::memcpy(&buffer[offset], &value, 2);
+    else
+        buffer[offset] = uint8_t(value);
+}
+
+uint16_t LoadSample(const std::vector<uint8_t>& buffer, size_t offset, int depth) {
+    if (depth != 16) return buffer[offset];
+    uint16_t value;
+    std::memcpy(&value, &buffer[offset], 2);
+    return value;
+}
+
+}  // namespace
+
+HostImage MakeHostImage(int32_t width, int32_t height, int depth, int colorPlanes, bool hasTransparency) {
+    HostImage image;
+    image.width = width;
+    image.height = height;
+    image.depth = depth;
+    image.colorPlanes = colorPlanes;
+    image.hasTransparency = hasTransparency;
+    image.samples.assign(size_t(width) * size_t(height) * size_t(image.SamplesPerPixel()), 0);
+    return image;
+}
+
+bool IsPluginOwnHandle(Handle handle) {
+    if (!handle) return false;
+    HGLOBAL record = GlobalHandle(handle);
+    if (!record || GlobalSize(record) != sizeof(void*) + 4) return false;
+    uint32_t tag;
+    std::memcpy(&tag, reinterpret_cast<const char*>(handle) + sizeof(void*), 4);
+    return tag == FourCC("FOTO");
+}
+
+bool TestHost::Request::operator==(const Request& o) const {
+    auto same = [](const Rect& a, const Rect& b) {
+        return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+    };
+    return same(inRect, o.inRect) && same(outRect, o.outRect) && same(maskRect, o.maskRect) && inLo == o.inLo &&
+           inHi == o.inHi && outLo == o.outLo && outHi == o.outHi && inPadding == o.inPadding &&
+           outPadding == o.outPadding && maskPadding == o.maskPadding;
+}
+
+TestHost::TestHost(HostImage image, HostSettings settings)
+    : image_(std::move(image)), settings_(std::move(settings)), record_(new FilterRecord()),
+      descriptors_(new Descriptors()) {
+    destination_ = image_;
+    handleProcs_.handleProcsVersion = kCurrentHandleProcsVersion;
+    handleProcs_.numHandleProcs = kCurrentHandleProcsCount;
+    handleProcs_.newProc = NewHandleCallback;
+    handleProcs_.disposeProc = DisposeHandleCallback;
+    handleProcs_.getSizeProc = HandleSizeCallback;
+    handleProcs_.setSizeProc = SetHandleSizeCallback;
+    handleProcs_.lockProc = LockHandleCallback;
+    handleProcs_.unlockProc = UnlockHandleCallback;
+    handleProcs_.recoverSpaceProc = RecoverSpaceCallback;
+    handleProcs_.disposeRegularHandleProc = DisposeHandleCallback;
+    InitDescriptors(descriptors_.get());
+    ResetRecord();
+}
+
+TestHost::~TestHost() {
+    // The plug-in's own handles that the host kept (the parameter block) are freed
+    // the way hosts free them: through global memory.
+    Handle parameters = record_->parameters;
+    if (parameters && !IsHostHandle(parameters) && IsPluginOwnHandle(parameters)) {
+        if (HGLOBAL data = GlobalHandle(*parameters)) {
+            GlobalUnlock(data);
+            GlobalFree(data);
+        }
+        if (HGLOBAL own = GlobalHandle(parameters)) {
+            GlobalUnlock(own);
+            GlobalFree(own);
+        }
+    }
+    FreeAllHandles();
+}
+
+void TestHost::FreeAllHandles() {
+    for (auto& entry : handles_) delete[] entry.second->master;
+    handles_.clear();
+}
+
+// Fills the record as a host does before each run.
+void TestHost::ResetRecord() {
+    Handle keptParameters = record_->parameters;
+    // A descriptor is replayed by the run it was set for; otherwise a run starts without one.
+    PIDescriptorHandle keptDescriptor = scriptPending_ ? descriptors_->parameters.descriptor : nullptr;
+    scriptPending_ = false;
+    std::memset(record_.get(), 0, sizeof(FilterRecord));
+    FilterRecord& r = *record_;
+    r.serialNumber = 0;
+    r.abortProc = settings_.offerAbortProc ? TestAbortCallback : nullptr;
+    r.progressProc = settings_.offerProgressProc ? ProgressCallback : nullptr;
+    r.parameters = keptParameters;
+    r.imageSize.v = int16_t(image_.height);
+    r.imageSize.h = int16_t(image_.width);
+    r.planes = int16_t(image_.colorPlanes +
+                       (image_.hasTransparency && settings_.planesIncludeTransparency ? 1 : 0));
+    if (settings_.useFilterRect)
+        r.filterRect = settings_.filterRect;
+    else
+        r.filterRect = Rect{0, 0, int16_t(image_.height), int16_t(image_.width)};
+    r.maxSpace = 64 * 1024 * 1024;
+    r.isFloating = 0;
+    r.haveMask = image_.selection.empty() ? 0 : 1;
+    r.autoMask = 1;
+    r.hostSig = FourCC("8BIM");
+    r.imageMode = ImageMode(image_);
+    r.imageHRes = r.imageVRes = 72 << 16;
+    r.wholeSize = settings_.setWholeSize ? settings_.wholeSize : r.imageSize;
+    r.platformData = &platform_;
+    r.displayPixels = settings_.offerDisplayPixels ? DisplayPixelsCallback : nullptr;
+    r.handleProcs = settings_.offerHandleProcs ? &handleProcs_ : nullptr;
+    r.advanceState = settings_.offerAdvanceState ? AdvanceStateCallback : nullptr;
+    r.supportsPadding = 1;
+    r.inputPadding = r.outputPadding = r.maskPadding = plugInWantsErrorOnBoundsException;
+    r.inputRate = r.maskRate = kFixedOne;
+    r.inLayerPlanes = int16_t(image_.colorPlanes);
+    r.inTransparencyMask = image_.hasTransparency ? 1 : 0;
+    r.outLayerPlanes = r.inLayerPlanes;
+    r.outTransparencyMask = r.inTransparencyMask;
+    r.filterCase = image_.hasTransparency ? 4 : 1;
+    r.depth = image_.depth;
+    descriptors_->parameters.playInfo = settings_.playInfo;
+    descriptors_->parameters.recordInfo = plugInDialogOptional;
+    descriptors_->parameters.descriptor = keptDescriptor;
+    r.descriptorParameters = settings_.offerDescriptors ? &descriptors_->parameters : nullptr;
+    delivered_ = false;
+    inBuffer_.clear();
+    outBuffer_.clear();
+    maskBuffer_.clear();
+}
+
+OSErr TestHost::Call(PluginEntry entry, int16_t selector) {
+    ActiveScope scope(this);
+    result_ = noErr;
+    entry(selector, record_.get(), &data_, &result_);
+    return result_;
+}
+
+void TestHost::Serve(const std::function<void()>& work) {
+    ActiveScope scope(this);
+    work();
+}
+
+OSErr TestHost::About(PluginEntry entry) {
+    ActiveScope scope(this);
+    AboutRecord about{};
+    about.platformData = &platform_;
+    int16_t result = noErr;
+    entry(filterSelectorAbout, &about, &data_, &result);
+    return result;
+}
+
+bool TestHost::RequestEmpty() const {
+    return RectEmpty(record_->inRect) && RectEmpty(record_->outRect) && RectEmpty(record_->maskRect);
+}
+
+RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
+    RunOutcome outcome;
+    ResetRecord();
+    destination_ = image_;
+    auto note = [&outcome](OSErr error) {
+        if (outcome.result == noErr) outcome.result = error;
+    };
+    if (withParameters) {
+        OSErr error = Call(entry, filterSelectorParameters);
+        if (error != noErr) {
+            note(error);
+            return outcome;
+        }
+    }
+    OSErr error = Call(entry, filterSelectorPrepare);
+    if (error != noErr) {
+        note(error);
+        return outcome;
+    }
+    outcome.startResult = Call(entry, filterSelectorStart);
+    note(outcome.startResult);
+    if (outcome.startResult != noErr) return outcome;
+
+    // Continue until the plug-in asks for nothing more; a plug-in that never
+    // stops asking is cut off.
+    for (int calls = 0; calls < 10000 && !RequestEmpty(); ++calls) {
+        {
+            ActiveScope scope(this);
+            OSErr delivery = DeliverBuffers();
+            if (delivery != noErr) {
+                outcome.continueResult = delivery;
+                break;
+            }
+        }
+        outcome.continueResult = Call(entry, filterSelectorContinue);
+        if (outcome.continueResult != noErr) break;
+    }
+    note(outcome.continueResult);
+    if (outcome.continueResult == noErr) CommitOutput();
+
+    outcome.finishResult = Call(entry, filterSelectorFinish);
+    outcome.finished = true;
+    note(outcome.finishResult);
+    if (outcome.result == noErr) image_ = destination_;
+    return outcome;
+}
+
+TestHost::Request TestHost::CurrentRequest() const {
+    const FilterRecord& r = *record_;
+    return Request{r.inRect,       r.outRect,        r.maskRect,       r.inLoPlane,
+                   r.inHiPlane,    r.outLoPlane,     r.outHiPlane,     r.inputPadding,
+                   r.outputPadding, r.maskPadding};
+}
+
+// Writes the output buffer of the last delivery into the destination.
+void TestHost::CommitOutput() {
+    if (!delivered_) return;
+    const Request& q = deliveredRequest_;
+    if (RectEmpty(q.outRect) || outBuffer_.empty()) return;
+    const int b = image_.depth == 16 ? 2 : 1;
+    const int planes = q.outHi - q.outLo + 1;
+    const int32_t rowBytes = record_->outRowBytes;
+    for (int32_t row = q.outRect.top; row < q.outRect.bottom; ++row) {
+        if (row < 0 || row >= destination_.height) continue;
+        for (int32_t column = q.outRect.left; column < q.outRect.right; ++column) {
+            if (column < 0 || column >= destination_.width) continue;
+            size_t at = size_t(row - q.outRect.top) * size_t(rowBytes) +
+                        size_t(column - q.outRect.left) * size_t(planes * b);
+            for (int p = 0; p < planes; ++p)
+                destination_.At(row, column, q.outLo + p) = LoadSample(outBuffer_, at + size_t(p * b), image_.depth);
+        }
+    }
+}
+
+// Fills inData, outData and maskData with exactly the requested rectangles and
+// planes: the input from the image, the output from the destination so far.
+OSErr TestHost::DeliverBuffers() {
+    FilterRecord& r = *record_;
+    const Request q = CurrentRequest();
+    if (delivered_ && q == deliveredRequest_) return noErr;
+    CommitOutput();
+    delivered_ = false;
+    const int b = image_.depth == 16 ? 2 : 1;
+    const int samplesPerPixel = image_.SamplesPerPixel();
+
+    // Fields of the packed record are assigned, never written through pointers:
+    // on 64-bit builds its pointers may sit at addresses of 4 mod 8.
+    struct Delivery {
+        void* data = nullptr;
+        int32_t rowBytes = 0;
+        int32_t columnBytes = 0;
+    };
+    auto fill = [&](const Rect& rect, int16_t lo, int16_t hi, int16_t padding, const HostImage& source,
+                    std::vector<uint8_t>& buffer, Delivery* out) -> OSErr {
+        buffer.clear();
+        *out = Delivery{};
+        if (RectEmpty(rect)) return noErr;
+        if (lo < 0 || hi < lo || hi >= samplesPerPixel) return paramErr;
+        const int planes = hi - lo + 1;
+        const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top;
+        const int32_t rowBytes = width * planes * b;
+        buffer.assign(size_t(rowBytes) * size_t(height), 0);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x)
+                for (int p = 0; p < planes; ++p) {
+                    uint16_t value;
+                    if (!PaddedSample(source, rect.top + y, rect.left + x, lo + p, padding, &value)) return paramErr;
+                    StoreSample(buffer, size_t(y) * size_t(rowBytes) + size_t((x * planes + p) * b), image_.depth,
+                                value);
+                }
+        out->data = buffer.data();
+        out->rowBytes = rowBytes;
+        out->columnBytes = settings_.setColumnBytes ? planes * b : 0;
+        return noErr;
+    };
+
+    Delivery in, out;
+    OSErr error = fill(q.inRect, q.inLo, q.inHi, q.inPadding, image_, inBuffer_, &in);
+    if (error == noErr) error = fill(q.outRect, q.outLo, q.outHi, q.outPadding, destination_, outBuffer_, &out);
+    r.inData = in.data;
+    r.inRowBytes = in.rowBytes;
+    r.inColumnBytes = in.columnBytes;
+    r.outData = out.data;
+    r.outRowBytes = out.rowBytes;
+    r.outColumnBytes = out.columnBytes;
+    if (error != noErr) return error;
+
+    maskBuffer_.clear();
+    r.maskData = nullptr;
+    r.maskRowBytes = 0;
+    if (!image_.selection.empty() && !RectEmpty(q.maskRect)) {
+        const int32_t width = q.maskRect.right - q.maskRect.left, height = q.maskRect.bottom - q.maskRect.top;
+        maskBuffer_.assign(size_t(width) * size_t(height), 0);
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const int32_t row = q.maskRect.top + y, column = q.maskRect.left + x;
+                uint8_t value = 0;
+                if (row >= 0 && row < image_.height && column >= 0 && column < image_.width)
+                    value = image_.selection[size_t(row) * size_t(image_.width) + size_t(column)];
+                else if (q.maskPadding >= 0 && q.maskPadding <= 255)
+                    value = uint8_t(q.maskPadding);
+                else if (q.maskPadding == plugInWantsErrorOnBoundsException)
+                    return paramErr;
+                maskBuffer_[size_t(y) * size_t(width) + size_t(x)] = value;
+            }
+        r.maskData = maskBuffer_.data();
+        r.maskRowBytes = width;
+    }
+    delivered_ = true;
+    deliveredRequest_ = q;
+    return noErr;
+}
+
+OSErr TestHost::AdvanceState() {
+    ++advanceStateCalls_;
+    if (settings_.advanceStateError != noErr) return settings_.advanceStateError;
+    delivered_ = delivered_ && CurrentRequest() == deliveredRequest_;
+    return DeliverBuffers();
+}
+
+Boolean TestHost::TestAbort() {
+    ++abortCalls_;
+    return settings_.onAbort && settings_.onAbort() ? 1 : 0;
+}
+
+void TestHost::Progress(int32_t done, int32_t total) {
+    progress_.push_back(ProgressCall{done, total});
+    if (settings_.onProgress) settings_.onProgress(done, total);
+}
+
+OSErr TestHost::DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column) {
+    if (!source || !rect) return paramErr;
+    DisplayPixelsCall call;
+    call.map = *source;
+    call.sourceRect = *rect;
+    call.dstRow = row;
+    call.dstCol = column;
+    const int32_t height = source->bounds.bottom - source->bounds.top;
+    if (source->baseAddr && height > 0 && source->rowBytes > 0) {
+        const auto* base = static_cast<const uint8_t*>(source->baseAddr);
+        call.pixels.assign(base, base + size_t(height) * size_t(source->rowBytes));
+    }
+    if (source->version >= 1 && source->masks && source->masks->maskData && source->masks->rowBytes > 0) {
+        const auto* mask = static_cast<const uint8_t*>(source->masks->maskData);
+        call.mask.assign(mask, mask + size_t(height) * size_t(source->masks->rowBytes));
+        call.maskDescription = source->masks->maskDescription;
+    }
+    display_.push_back(std::move(call));
+    return noErr;
+}
+
+Handle TestHost::NewHandle(int32_t size) {
+    if (size < 0) return nullptr;
+    auto handle = std::make_unique<HostHandle>();
+    handle->master = new char[size_t(size) + 1]();
+    handle->size = size;
+    Handle key = &handle->master;
+    handles_[key] = std::move(handle);
+    return key;
+}
+
+bool TestHost::IsHostHandle(Handle handle) const { return handle && handles_.count(handle) != 0; }
+
+void TestHost::DisposeHandle(Handle handle) {
+    auto it = handles_.find(handle);
+    if (it == handles_.end()) {
+        // Not ours: a host must not free what it did not make.
+        if (handle) ++foreignDisposals_;
+        return;
+    }
+    delete[] it->second->master;
+    handles_.erase(it);
+}
+
+int32_t TestHost::HandleSize(Handle handle) {
+    auto it = handles_.find(handle);
+    if (it != handles_.end()) return it->second->size;
+    if (IsPluginOwnHandle(handle)) return int32_t(GlobalSize(GlobalHandle(*handle)));
+    return 0;
+}
+
+OSErr TestHost::SetHandleSize(Handle handle, int32_t size) {
+    auto it = handles_.find(handle);
+    if (it == handles_.end()) return nilHandleErr;
+    if (size < 0) return paramErr;
+    HostHandle& h = *it->second;
+    if (h.locks > 0) return memFullErr;  // a locked block cannot move
+    char* grown = new char[size_t(size) + 1]();
+    std::memcpy(grown, h.master, size_t(std::min(size, h.size)));
+    delete[] h.master;
+    h.master = grown;
+    h.size = size;
+    return noErr;
+}
+
+Ptr TestHost::LockHandle(Handle handle) {
+    auto it = handles_.find(handle);
+    if (it != handles_.end()) {
+        ++it->second->locks;
+        return it->second->master;
+    }
+    return IsPluginOwnHandle(handle) ? *handle : nullptr;
+}
+
+void TestHost::UnlockHandle(Handle handle) {
+    auto it = handles_.find(handle);
+    if (it != handles_.end() && it->second->locks > 0) --it->second->locks;
+}
+
+size_t TestHost::LiveHostHandles() const { return handles_.size(); }
+
+void TestHost::SetScriptValues(std::vector<ScriptValue> values) {
+    ActiveScope scope(this);
+    std::vector<char> bytes = EncodeDescriptor(values);
+    Handle handle = NewHandle(int32_t(bytes.size()));
+    if (!bytes.empty()) std::memcpy(*handle, bytes.data(), bytes.size());
+    descriptors_->parameters.descriptor = handle;
+    scriptPending_ = true;
+}
+
+std::vector<ScriptValue> TestHost::ScriptValues() const {
+    Handle handle = descriptors_->parameters.descriptor;
+    auto it = handles_.find(handle);
+    if (it == handles_.end()) return {};
+    return DecodeDescriptor(it->second->master, it->second->size);
+}
+
+bool TestHost::HasDescriptor() const { return descriptors_->parameters.descriptor != nullptr; }
+
+const int16_t* TestHost::ParameterValues() const {
+    Handle parameters = record_->parameters;
+    if (!parameters || !*parameters) return nullptr;
+    return reinterpret_cast<const int16_t*>(*parameters);
+}

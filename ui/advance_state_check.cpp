@@ -1,0 +1,3 @@
+#include "ui/advance_state_check.h"
+
+bool RequireAdvanceState(AdvanceStateProc advanceState, HINSTANCE) { return advanceState != nullptr; }

@@ -1,0 +1,44 @@
+// The dialogs until their windows exist: natively, and for now on Windows too,
+// the parameter dialog and the About box run whatever handler the caller
+// installed. Without a handler the parameter dialog counts as cancelled, so a
+// run never proceeds on parameters the user did not see.
+#include <utility>
+
+#include "interface/result_codes.h"
+#include "ui/about_box.h"
+#include "ui/parameter_dialog.h"
+
+#if defined(_WIN32)
+bool ShowParameterDialog(FilterGlobals* globals) {
+    *globals->result = userCanceledErr;
+    return false;
+}
+
+void ShowAboutBox(const AboutRecord*) {}
+#else
+namespace {
+std::function<void(FilterGlobals*)>& DialogHandler() {
+    static std::function<void(FilterGlobals*)> handler;
+    return handler;
+}
+std::function<void(const AboutRecord*)>& AboutHandler() {
+    static std::function<void(const AboutRecord*)> handler;
+    return handler;
+}
+}  // namespace
+
+void SetParameterDialogHandler(std::function<void(FilterGlobals*)> handler) { DialogHandler() = std::move(handler); }
+void SetAboutBoxHandler(std::function<void(const AboutRecord*)> handler) { AboutHandler() = std::move(handler); }
+
+bool ShowParameterDialog(FilterGlobals* globals) {
+    if (DialogHandler())
+        DialogHandler()(globals);
+    else
+        *globals->result = userCanceledErr;
+    return *globals->result == noErr;
+}
+
+void ShowAboutBox(const AboutRecord* about) {
+    if (AboutHandler()) AboutHandler()(about);
+}
+#endif
