@@ -20,6 +20,7 @@ struct ParameterInfo {
     int16_t maximum;
     int16_t defaultValue;
     ParameterKind kind;
+    const char* help;   // one line of English for the command line
 };
 
 // The thirteen parameters in field order.

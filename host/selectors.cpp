@@ -5,6 +5,7 @@
 #include "host/request_rects.h"
 #include "host/script_parameters.h"
 #include "interface/result_codes.h"
+#include "pipeline/filter_pass.h"
 #include "ui/about_box.h"
 #include "ui/advance_state_check.h"
 #include "ui/parameter_dialog.h"
@@ -68,6 +69,11 @@ void DoStart(FilterGlobals* globals) {
     if (*globals->result != noErr) ClearRequestRects(record);
 }
 
-void DoContinue(FilterGlobals* globals) { ClearRequestRects(globals->filterRecord); }
+void DoContinue(FilterGlobals* globals) {
+    FilterRecord* record = globals->filterRecord;
+    const Rect& filter = record->filterRect;
+    if (filter.top != filter.bottom && filter.left != filter.right) RunFilterPass(globals);
+    ClearRequestRects(record);
+}
 
 void DoFinish(FilterGlobals* globals) { WriteScriptParameters(globals); }

@@ -1,0 +1,47 @@
+#include "cli/filter_run.h"
+
+#include "host/parameter_table.h"
+#include "interface/result_codes.h"
+#include "runner/sample_scale.h"
+
+HostImage HostImageFromFile(const ImageFile& file) {
+    HostImage image = MakeHostImage(file.width, file.height, file.depth, file.channels >= 3 ? 3 : 1, file.HasAlpha());
+    for (size_t i = 0; i < file.samples.size(); ++i)
+        image.samples[i] = file.depth == 16 ? FileToHostSample16(file.samples[i]) : file.samples[i];
+    return image;
+}
+
+ImageFile FileFromHostImage(const HostImage& image) {
+    ImageFile file;
+    file.width = image.width;
+    file.height = image.height;
+    file.depth = image.depth;
+    file.channels = image.SamplesPerPixel();
+    file.samples.resize(image.samples.size());
+    for (size_t i = 0; i < image.samples.size(); ++i)
+        file.samples[i] = image.depth == 16 ? HostToFileSample16(image.samples[i]) : image.samples[i];
+    return file;
+}
+
+OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFile* image,
+                  const FilterRunHooks& hooks) {
+    HostSettings settings;
+    settings.playInfo = plugInDialogDontDisplay;
+    settings.onAbort = hooks.cancelled;
+    settings.onProgress = hooks.progress;
+    TestHost host(HostImageFromFile(*image), settings);
+
+    std::vector<ScriptValue> values;
+    for (const ParameterInfo& info : kParameterTable) {
+        const int16_t value = parameters.*info.field;
+        if (info.kind == ParameterKind::Enumerated)
+            values.push_back(ScriptValue{info.key, typeEnumerated, int32_t(EnumeratorFromThresholdType(value)),
+                                         kThresholdTypeEnum});
+        else
+            values.push_back(ScriptValue{info.key, typeInteger, value, 0});
+    }
+    host.SetScriptValues(values);
+    const RunOutcome outcome = host.Run(entry, false);
+    if (outcome.result == noErr) *image = FileFromHostImage(host.Image());
+    return outcome.result;
+}

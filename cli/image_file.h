@@ -1,0 +1,28 @@
+// Reading and writing image files: PNG (8 and 16 bits; gray, gray+alpha, RGB,
+// RGBA) through libpng, and JPEG (8 bits; gray, RGB) through libjpeg.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class ImageFormat { Png, Jpeg };
+
+struct ImageFile {
+    int32_t width = 0;
+    int32_t height = 0;
+    int depth = 8;        // bits per sample: 8 or 16
+    int channels = 3;     // 1 gray, 2 gray+alpha, 3 RGB, 4 RGBA
+    std::vector<uint16_t> samples;  // interleaved, 0..255 or 0..65535
+
+    bool HasAlpha() const { return channels == 2 || channels == 4; }
+};
+
+// The format a file name asks for, from its extension (.png, .jpg, .jpeg);
+// false when the extension is not one of them.
+bool FormatFromName(const std::string& path, ImageFormat* format);
+
+// Each returns false and a one-line reason in *error when it cannot.
+bool ReadImageFile(const std::string& path, ImageFile* image, std::string* error);
+bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image, int jpegQuality,
+                    std::string* error);

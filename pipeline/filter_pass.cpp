@@ -1,0 +1,78 @@
+#include "pipeline/filter_pass.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "host/host_kind.h"
+#include "interface/result_codes.h"
+#include "pipeline/message_pump.h"
+#include "pipeline/plane_conversion.h"
+#include "pipeline/proxy_scale.h"
+#include "render/checked_size.h"
+#include "render/render_stars.h"
+
+namespace {
+
+// The pass may only touch pixels the host delivered: passRect must lie within
+// the delivered rectangles, and each buffer's rows must hold its pixels.
+bool PassFitsBuffers(const FilterRecord* record, const Rect& pass, int bytesPerSample) {
+    if (!record->inData || !record->outData || record->planes <= 0) return false;
+    if (pass.top < 0 || pass.left < 0) return false;
+    const int64_t pixelBytes = int64_t(record->planes) * bytesPerSample;
+    auto fits = [&](const Rect& delivered, int32_t rowBytes, int32_t columnBytes) {
+        const int64_t width = int64_t(delivered.right) - delivered.left;
+        const int64_t height = int64_t(delivered.bottom) - delivered.top;
+        if (pass.bottom > height || pass.right > width) return false;
+        const int64_t rowEnd = int64_t(pass.left) * columnBytes + (int64_t(pass.right) - pass.left) * pixelBytes;
+        return columnBytes >= pixelBytes && rowBytes >= rowEnd;
+    };
+    return fits(record->inRect, record->inRowBytes, record->inColumnBytes) &&
+           fits(record->outRect, record->outRowBytes, record->outColumnBytes);
+}
+
+}  // namespace
+
+void FillColumnBytes(FilterGlobals* globals) {
+    FilterRecord* record = globals->filterRecord;
+    const int32_t columnBytes = BytesPerSample(record->imageMode) * record->planes;
+    if (record->inColumnBytes <= 0) record->inColumnBytes = columnBytes;
+    if (record->outColumnBytes <= 0) record->outColumnBytes = columnBytes;
+}
+
+void RunFilterPass(FilterGlobals* globals) {
+    FilterRecord* record = globals->filterRecord;
+    const int bytesPerSample = BytesPerSample(record->imageMode);
+    FillColumnBytes(globals);
+    if (PumpMessages()) {
+        *globals->result = userCanceledErr;
+        return;
+    }
+    const Rect pass = globals->passRect;
+    const int32_t width = pass.right - pass.left;
+    const int32_t height = pass.bottom - pass.top;
+    if (width <= 0 || height <= 0) return;
+    if (!PassFitsBuffers(record, pass, bytesPerSample)) {
+        *globals->result = paramErr;
+        return;
+    }
+    const double scale = HostKind == HostKindAfterEffects ? ProxyScale(globals) : 1.0;
+
+    const int planeCount = std::min<int>(record->planes, kWorkPlaneSlots);
+    WorkPlaneSet planes{};
+    size_t samples = 0, bytes = 0;
+    bool allocated = CheckedMultiply(size_t(width), size_t(height), &samples) &&
+                     CheckedMultiply(samples, sizeof(float), &bytes);
+    for (int p = 0; allocated && p < planeCount; ++p) {
+        planes.planes[p] = static_cast<float*>(std::malloc(bytes));
+        allocated = planes.planes[p] != nullptr;
+    }
+    if (allocated) {
+        ImportPlanes(globals, bytesPerSample, planeCount, &planes);
+        *globals->result = noErr;
+        RenderStars(globals, width, height, true, scale, &planes);
+        if (*globals->result == noErr) ExportPlanes(globals, bytesPerSample, planeCount, &planes);
+    } else {
+        *globals->result = memFullErr;
+    }
+    for (WorkPlane plane : planes.planes) std::free(plane);
+}

@@ -1,0 +1,71 @@
+#include "pipeline/plane_conversion.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+constexpr double kOneOver255 = 0.00392156862745098;
+constexpr double kOneOver32768 = 0.000030517578125;
+
+// Rounds halves away from zero and clamps to 0..maximum; a value that is not a
+// number exports as 0.
+int32_t RoundAndClamp(double x, int32_t maximum) {
+    if (!(x == x)) return 0;
+    if (x >= double(maximum)) return maximum;
+    if (x <= 0) return 0;
+    return int32_t(x + 0.5);
+}
+
+// Visits every pixel of passRect in row order, with its host address and its
+// index in the planes.
+template <typename Visit>
+void WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, int32_t columnBytes,
+                  int bytesPerSample, Visit visit) {
+    const FilterRecord* record = globals->filterRecord;
+    const Rect& pass = globals->passRect;
+    const size_t pixelStep = size_t(record->planes) * size_t(bytesPerSample);
+    size_t k = 0;
+    for (int32_t row = pass.top; row < pass.bottom; ++row) {
+        auto* pixel = static_cast<uint8_t*>(buffer) + std::ptrdiff_t(row) * rowBytes + std::ptrdiff_t(pass.left) * columnBytes;
+        for (int32_t column = pass.left; column < pass.right; ++column, ++k, pixel += pixelStep) visit(pixel, k);
+    }
+}
+
+}  // namespace
+
+float ImportSample8(uint8_t sample) { return float(double(sample) * kOneOver255); }
+float ImportSample16(uint16_t sample) { return float(double(sample) * kOneOver32768); }
+uint8_t ExportSample8(float value) { return uint8_t(RoundAndClamp(double(value) * 255, 255)); }
+uint16_t ExportSample16(float value) { return uint16_t(RoundAndClamp(double(value) * 32768, 32768)); }
+
+void ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes) {
+    const FilterRecord* record = globals->filterRecord;
+    WalkPassRect(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample,
+                 [&](const uint8_t* pixel, size_t k) {
+                     for (int p = 0; p < planeCount; ++p) {
+                         if (bytesPerSample == 2) {
+                             uint16_t sample;
+                             std::memcpy(&sample, pixel + 2 * p, 2);
+                             planes->planes[p][k] = ImportSample16(sample);
+                         } else {
+                             planes->planes[p][k] = ImportSample8(pixel[p]);
+                         }
+                     }
+                 });
+}
+
+void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes) {
+    const FilterRecord* record = globals->filterRecord;
+    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
+                 [&](uint8_t* pixel, size_t k) {
+                     for (int p = 0; p < planeCount; ++p) {
+                         if (bytesPerSample == 2) {
+                             const uint16_t sample = ExportSample16(planes->planes[p][k]);
+                             std::memcpy(pixel + 2 * p, &sample, 2);
+                         } else {
+                             pixel[p] = ExportSample8(planes->planes[p][k]);
+                         }
+                     }
+                 });
+}
