@@ -1,0 +1,188 @@
+// The filter pass: conversions, rectangles, column strides and stops.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "interface/result_codes.h"
+#include "pipeline/filter_pass.h"
+#include "pipeline/message_pump.h"
+#include "pipeline/plane_conversion.h"
+#include "pipeline/proxy_scale.h"
+#include "platform/platform_testing.h"
+#include "tests/render_bench.h"
+#include "tests/test_support.h"
+
+TEST(PlaneConversion, EightAndSixteenBitSamplesSurviveTheRoundTrip) {
+    for (int s : {0, 1, 128, 254, 255}) EXPECT_EQ(ExportSample8(ImportSample8(uint8_t(s))), s) << s;
+    EXPECT_EQ(ImportSample8(255), 1.0f);
+    EXPECT_EQ(ImportSample8(0), 0.0f);
+    for (int s : {0, 1, 16384, 32767, 32768}) EXPECT_EQ(ExportSample16(ImportSample16(uint16_t(s))), s) << s;
+    EXPECT_EQ(ImportSample16(32768), 1.0f);
+    EXPECT_EQ(ImportSample16(40000), 1.220703125f);
+    EXPECT_EQ(ExportSample16(ImportSample16(40000)), 32768);
+    for (int s = 0; s <= 255; ++s) ASSERT_EQ(ExportSample8(ImportSample8(uint8_t(s))), s);
+}
+
+TEST(PlaneConversion, ExportRoundsHalvesAwayFromZeroAndClamps) {
+    EXPECT_EQ(ExportSample8(-0.1f), 0);
+    EXPECT_EQ(ExportSample8(1.5f), 255);
+    EXPECT_EQ(ExportSample16(1.5f), 32768);
+    EXPECT_EQ(ExportSample16(-0.1f), 0);
+    EXPECT_EQ(ExportSample8(0.5f), 128);
+    EXPECT_EQ(ExportSample16(0.5f), 16384);
+    EXPECT_EQ(ExportSample8(std::nanf("")), 0) << "a value that is not a number never reaches a sample";
+    EXPECT_EQ(ExportSample16(std::nanf("")), 0);
+    EXPECT_EQ(ExportSample8(INFINITY), 255);
+    EXPECT_EQ(ExportSample8(-INFINITY), 0);
+}
+
+namespace {
+
+// A host buffer of interleaved pixels with a pass over part of it.
+struct PassBench : RenderBench {
+    std::vector<uint8_t> in, out;
+    PassBench(int planes, int bytes, int32_t bufferWidth, int32_t bufferHeight, Rect pass)
+        : RenderBench(planes, 1, 1) {
+        record.imageMode = bytes == 2 ? (planes >= 3 ? plugInModeRGB48 : plugInModeGray16)
+                                      : (planes >= 3 ? plugInModeRGBColor : plugInModeGrayScale);
+        const int32_t rowBytes = bufferWidth * planes * bytes + 3;  // rows padded, as hosts may
+        in.assign(size_t(rowBytes) * size_t(bufferHeight), 0);
+        for (size_t i = 0; i < in.size(); ++i) in[i] = uint8_t(i * 7 % 120);
+        out.assign(in.size(), 0xEE);
+        record.inData = in.data();
+        record.outData = out.data();
+        record.inRowBytes = record.outRowBytes = rowBytes;
+        record.inRect = record.outRect = Rect{0, 0, int16_t(bufferHeight), int16_t(bufferWidth)};
+        globals.passRect = pass;
+    }
+};
+
+}  // namespace
+
+TEST(FilterPass, ReadsAndWritesOnlyThePassRectangleOffTheOrigin) {
+    for (int bytes : {1, 2}) {
+        PassBench bench(3, bytes, 6, 5, Rect{1, 2, 4, 5});
+        bench.parameters.threshold = 255;  // nothing qualifies: the pass copies its rectangle
+        RunFilterPass(&bench.globals);
+        ASSERT_EQ(bench.result, noErr);
+        EXPECT_EQ(bench.record.inColumnBytes, 3 * bytes) << "filled in where the host left 0";
+        const size_t pixel = size_t(3 * bytes);
+        for (int32_t row = 0; row < 5; ++row)
+            for (int32_t column = 0; column < 6; ++column) {
+                const size_t at = size_t(row) * size_t(bench.record.inRowBytes) + size_t(column) * pixel;
+                const bool inside = row >= 1 && row < 4 && column >= 2 && column < 5;
+                for (size_t b = 0; b < pixel; ++b)
+                    ASSERT_EQ(bench.out[at + b], inside ? bench.in[at + b] : 0xEE)
+                        << "bytes " << bytes << " row " << row << " column " << column;
+            }
+    }
+}
+
+TEST(FilterPass, ColumnBytesTheHostGaveAreKept) {
+    PassBench bench(1, 1, 4, 2, Rect{0, 0, 2, 4});
+    bench.record.inColumnBytes = 1;
+    bench.record.outColumnBytes = -4;
+    FillColumnBytes(&bench.globals);
+    EXPECT_EQ(bench.record.inColumnBytes, 1);
+    EXPECT_EQ(bench.record.outColumnBytes, 1);
+}
+
+TEST(FilterPass, AnEmptyPassLeavesTheResultAlone) {
+    for (Rect pass : {Rect{2, 2, 2, 5}, Rect{1, 3, 4, 3}, Rect{4, 1, 2, 5}}) {
+        PassBench bench(1, 1, 6, 5, pass);
+        bench.result = 123;
+        const auto before = bench.out;
+        RunFilterPass(&bench.globals);
+        EXPECT_EQ(bench.result, 123);
+        EXPECT_EQ(bench.out, before);
+    }
+}
+
+TEST(FilterPass, APassOutsideTheDeliveredBuffersIsRefused) {
+    for (Rect pass : {Rect{0, 0, 6, 6}, Rect{-1, 0, 2, 2}, Rect{0, 4, 2, 7}}) {
+        PassBench bench(1, 1, 6, 5, pass);
+        const auto before = bench.out;
+        RunFilterPass(&bench.globals);
+        EXPECT_EQ(bench.result, paramErr);
+        EXPECT_EQ(bench.out, before);
+    }
+    PassBench missing(1, 1, 6, 5, Rect{0, 0, 2, 2});
+    missing.record.inData = nullptr;
+    RunFilterPass(&missing.globals);
+    EXPECT_EQ(missing.result, paramErr);
+}
+
+namespace {
+LRESULT StopOnCommand(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == WM_COMMAND) PreviewState = PreviewStop;
+    return 0;
+}
+}  // namespace
+
+TEST(FilterPass, AStopPendingAtTheStartWritesNothing) {
+    PlatformClearMessageQueue();
+    HWND dialog = PlatformCreateWindow(StopOnCommand);
+    PostMessageA(dialog, WM_COMMAND, 1, 0);
+    PreviewState = PreviewBusy;
+    PassBench bench(3, 1, 6, 5, Rect{0, 0, 5, 6});
+    bench.in[0] = 255;
+    const auto before = bench.out;
+    RunFilterPass(&bench.globals);
+    EXPECT_EQ(bench.result, userCanceledErr);
+    EXPECT_EQ(bench.out, before);
+    EXPECT_TRUE(RenderBench::progress.empty()) << "no render started";
+    PreviewState = PreviewIdle;
+    PlatformDestroyWindow(dialog);
+}
+
+TEST(FilterPass, MoreThanEightHostPlanesTouchOnlyTheFirstEight) {
+    PassBench bench(10, 1, 4, 3, Rect{0, 0, 3, 4});
+    for (size_t i = 0; i < bench.in.size(); ++i) bench.in[i] = 255;
+    RunFilterPass(&bench.globals);
+    ASSERT_EQ(bench.result, noErr);
+    for (int32_t row = 0; row < 3; ++row)
+        for (int32_t column = 0; column < 4; ++column) {
+            const size_t at = size_t(row) * size_t(bench.record.outRowBytes) + size_t(column) * 10;
+            for (int p = 0; p < 8; ++p) EXPECT_EQ(bench.out[at + size_t(p)], 255);
+            EXPECT_EQ(bench.out[at + 8], 0xEE);
+            EXPECT_EQ(bench.out[at + 9], 0xEE);
+        }
+}
+
+TEST(ProxyScale, FollowsTheWidestWidthSeen) {
+    auto sequence = [](std::vector<int16_t> widths) {
+        fullWidthReference = 0;
+        RenderBench bench(1, 1, 1);
+        std::vector<double> scales;
+        for (int16_t width : widths) {
+            bench.record.wholeSize.h = width;
+            scales.push_back(ProxyScale(&bench.globals));
+        }
+        return scales;
+    };
+    EXPECT_EQ(sequence({640, 320, 160, 640}), (std::vector<double>{1.0, 0.5, 0.25, 1.0}));
+    EXPECT_EQ(sequence({320, 640}), (std::vector<double>{1.0, 1.0}));
+    EXPECT_EQ(sequence({641, 161, 321}), (std::vector<double>{1.0, 0.25, 0.5}));
+    fullWidthReference = 0;
+}
+
+TEST(ProxyScale, AfterEffectsPreviewsKeepTheStreakLengthOfTheFullFrame) {
+    ScopedHostKind afterEffects(HostKindAfterEffects);
+    fullWidthReference = 0;
+    auto lit = [](int32_t width) {
+        HostImage image = MakeHostImage(width, 1, 8, 1, false);
+        image.At(0, 0, 0) = 255;
+        return image;
+    };
+    HostSettings settings;
+    settings.offerDescriptors = false;
+    TestHost full(lit(200), settings);
+    full.Run(Plugin(), false);
+    TestHost half(lit(100), settings);
+    half.Run(Plugin(), false);
+    // Pixel k of the half-size frame reads the profile at 2(k - 1): as pixel 2k - 1 of the full frame.
+    for (int32_t k = 2; k < 40; ++k)
+        EXPECT_EQ(half.Image().At(0, k, 0), full.Image().At(0, 2 * k - 1, 0)) << k;
+    fullWidthReference = 0;
+}

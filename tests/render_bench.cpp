@@ -1,0 +1,34 @@
+#include "tests/render_bench.h"
+
+#include "render/render_stars.h"
+
+std::vector<std::pair<int32_t, int32_t>> RenderBench::progress;
+int RenderBench::abortCalls = 0;
+std::function<bool(int)> RenderBench::abortWhen;
+
+namespace {
+Boolean PI_CALL BenchAbort() {
+    ++RenderBench::abortCalls;
+    return RenderBench::abortWhen && RenderBench::abortWhen(RenderBench::abortCalls) ? 1 : 0;
+}
+void PI_CALL BenchProgress(int32_t done, int32_t total) { RenderBench::progress.emplace_back(done, total); }
+}  // namespace
+
+RenderBench::RenderBench(int hostPlanes, int32_t w, int32_t h) : width(w), height(h) {
+    SetDefaultParameters(&parameters);
+    master = reinterpret_cast<char*>(&parameters);
+    record.parameters = &master;
+    record.planes = int16_t(hostPlanes);
+    record.abortProc = BenchAbort;
+    record.progressProc = BenchProgress;
+    globals.result = &result;
+    globals.filterRecord = &record;
+    const int count = hostPlanes < kWorkPlaneSlots ? hostPlanes : kWorkPlaneSlots;
+    planeData.assign(size_t(count), std::vector<float>(size_t(w) * size_t(h), 0.0f));
+    for (int p = 0; p < count; ++p) planes.planes[p] = planeData[size_t(p)].data();
+    progress.clear();
+    abortCalls = 0;
+    abortWhen = nullptr;
+}
+
+void RenderBench::Render(double scale) { RenderStars(&globals, width, height, true, scale, &planes); }
