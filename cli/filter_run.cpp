@@ -29,7 +29,8 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     settings.playInfo = plugInDialogDontDisplay;
     settings.onAbort = hooks.cancelled;
     settings.onProgress = hooks.progress;
-    TestHost host(HostImageFromFile(*image), settings);
+    const HostImage input = HostImageFromFile(*image);
+    TestHost host(input, settings);
 
     std::vector<ScriptValue> values;
     for (const ParameterInfo& info : kParameterTable) {
@@ -42,6 +43,12 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     }
     host.SetScriptValues(values);
     const RunOutcome outcome = host.Run(entry, false);
-    if (outcome.result == noErr) *image = FileFromHostImage(host.Image());
-    return outcome.result;
+    if (outcome.result != noErr) return outcome.result;
+    // Two 16-bit file values share each interface value: a sample the filter
+    // left as it was keeps its exact file value (the transparency plane, and
+    // every pixel no streak reached).
+    const ImageFile filtered = FileFromHostImage(host.Image());
+    for (size_t i = 0; i < filtered.samples.size(); ++i)
+        if (host.Image().samples[i] != input.samples[i]) image->samples[i] = filtered.samples[i];
+    return noErr;
 }

@@ -21,6 +21,7 @@ HostImage HostImageFromFile(const ImageFile& file);
 // And back, into the file's own shape.
 ImageFile FileFromHostImage(const HostImage& image);
 
-// Filters the image in place. Returns the host's result code (noErr on success).
+// Filters the image in place; samples the filter did not change keep their
+// exact file values. Returns the host's result code (noErr on success).
 OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFile* image,
                   const FilterRunHooks& hooks);

@@ -42,21 +42,22 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp, png_const_charp) {}
 
-bool ReadPng(FILE* file, const std::string& path, ImageFile* image, std::string* error) {
-    PngFailure failure;
+// The decoding frames hold no C++ objects of their own: a longjmp out of
+// libpng or libjpeg skips no destructor. The callers build the messages.
+bool ReadPngCore(FILE* file, ImageFile* image, std::vector<uint8_t>* buffer, std::vector<png_bytep>* rowPointers,
+                 PngFailure* failurePtr) {
+    PngFailure& failure = *failurePtr;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, PngError, PngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        *error = path + ": out of memory reading PNG";
+        std::snprintf(failure.message, sizeof failure.message, "out of memory");
         return false;
     }
-    // Everything that outlives a longjmp is declared before setjmp.
-    std::vector<png_bytep> rows;
-    std::vector<uint8_t> pixels;
+    std::vector<png_bytep>& rows = *rowPointers;
+    std::vector<uint8_t>& pixels = *buffer;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        *error = path + ": not a readable PNG file (" + failure.message + ")";
         return false;
     }
     png_init_io(png, file);
@@ -82,7 +83,18 @@ bool ReadPng(FILE* file, const std::string& path, ImageFile* image, std::string*
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
 
+bool ReadPng(FILE* file, const std::string& path, ImageFile* image, std::string* error) {
+    PngFailure failure;
+    std::vector<uint8_t> pixels;
+    std::vector<png_bytep> rows;
+    if (!ReadPngCore(file, image, &pixels, &rows, &failure)) {
+        *error = path + ": not a readable PNG file (" + failure.message + ")";
+        return false;
+    }
+    const size_t rowBytes = size_t(image->width) * size_t(image->channels) * size_t(image->depth / 8);
     const size_t count = size_t(image->width) * size_t(image->height) * size_t(image->channels);
     image->samples.resize(count);
     for (int32_t y = 0; y < image->height; ++y) {
@@ -97,22 +109,22 @@ bool ReadPng(FILE* file, const std::string& path, ImageFile* image, std::string*
     return true;
 }
 
-bool WritePng(FILE* file, const std::string& path, const ImageFile& image, std::string* error) {
+bool WritePngCore(FILE* file, const ImageFile& image, std::vector<uint8_t>* rowBuffer, PngFailure* failurePtr) {
+    PngFailure& failure = *failurePtr;
     static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                       PNG_COLOR_TYPE_RGB_ALPHA};
-    PngFailure failure;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, PngError, PngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        *error = path + ": out of memory writing PNG";
+        std::snprintf(failure.message, sizeof failure.message, "out of memory");
         return false;
     }
     const size_t rowSamples = size_t(image.width) * size_t(image.channels);
-    std::vector<uint8_t> row(rowSamples * (image.depth == 16 ? 2 : 1));
+    std::vector<uint8_t>& row = *rowBuffer;
+    row.resize(rowSamples * (image.depth == 16 ? 2 : 1));
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        *error = path + ": cannot write PNG (" + failure.message + ")";
         return false;
     }
     png_init_io(png, file);
@@ -134,6 +146,14 @@ bool WritePng(FILE* file, const std::string& path, const ImageFile& image, std::
     return true;
 }
 
+bool WritePng(FILE* file, const std::string& path, const ImageFile& image, std::string* error) {
+    PngFailure failure;
+    std::vector<uint8_t> row;
+    if (WritePngCore(file, image, &row, &failure)) return true;
+    *error = path + ": cannot write PNG (" + failure.message + ")";
+    return false;
+}
+
 // ---- JPEG ----
 
 struct JpegFailure {
@@ -150,16 +170,15 @@ void JpegError(j_common_ptr info) {
 
 void JpegSilence(j_common_ptr, int) {}
 
-bool ReadJpeg(FILE* file, const std::string& path, ImageFile* image, std::string* error) {
+bool ReadJpegCore(FILE* file, ImageFile* image, std::vector<uint8_t>* buffer, JpegFailure* failurePtr) {
+    JpegFailure& failure = *failurePtr;
     jpeg_decompress_struct info;
-    JpegFailure failure;
     info.err = jpeg_std_error(&failure.manager);
     failure.manager.error_exit = JpegError;
     failure.manager.emit_message = JpegSilence;
-    std::vector<uint8_t> pixels;
+    std::vector<uint8_t>& pixels = *buffer;
     if (setjmp(failure.jump)) {
         jpeg_destroy_decompress(&info);
-        *error = path + ": not a readable JPEG file (" + failure.message + ")";
         return false;
     }
     jpeg_create_decompress(&info);
@@ -167,14 +186,14 @@ bool ReadJpeg(FILE* file, const std::string& path, ImageFile* image, std::string
     jpeg_read_header(&info, TRUE);
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&info);
-        *error = path + ": CMYK JPEG files are not supported (gray and RGB are)";
+        std::snprintf(failure.message, sizeof failure.message, "CMYK is not supported, gray and RGB are");
         return false;
     }
     info.out_color_space = info.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_start_decompress(&info);
     if (info.output_width > 32767 || info.output_height > 32767) {
         jpeg_destroy_decompress(&info);
-        *error = path + ": images wider or taller than 32767 pixels are not supported";
+        std::snprintf(failure.message, sizeof failure.message, "wider or taller than 32767 pixels");
         return false;
     }
     image->width = int32_t(info.output_width);
@@ -189,25 +208,32 @@ bool ReadJpeg(FILE* file, const std::string& path, ImageFile* image, std::string
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    return true;
+}
+
+bool ReadJpeg(FILE* file, const std::string& path, ImageFile* image, std::string* error) {
+    JpegFailure failure;
+    std::vector<uint8_t> pixels;
+    if (!ReadJpegCore(file, image, &pixels, &failure)) {
+        *error = path + ": not a readable JPEG file (" + failure.message + ")";
+        return false;
+    }
     image->samples.assign(pixels.begin(), pixels.end());
     return true;
 }
 
-bool WriteJpeg(FILE* file, const std::string& path, const ImageFile& image, int quality, std::string* error) {
-    if (image.channels != 1 && image.channels != 3) {
-        *error = path + ": JPEG has no transparency; write PNG to keep it";
-        return false;
-    }
+bool WriteJpegCore(FILE* file, const ImageFile& image, int quality, std::vector<uint8_t>* rowBuffer,
+                   JpegFailure* failurePtr) {
+    JpegFailure& failure = *failurePtr;
     jpeg_compress_struct info;
-    JpegFailure failure;
     info.err = jpeg_std_error(&failure.manager);
     failure.manager.error_exit = JpegError;
     failure.manager.emit_message = JpegSilence;
     const size_t rowSamples = size_t(image.width) * size_t(image.channels);
-    std::vector<uint8_t> row(rowSamples);
+    std::vector<uint8_t>& row = *rowBuffer;
+    row.resize(rowSamples);
     if (setjmp(failure.jump)) {
         jpeg_destroy_compress(&info);
-        *error = path + ": cannot write JPEG (" + failure.message + ")";
         return false;
     }
     jpeg_create_compress(&info);
@@ -229,6 +255,18 @@ bool WriteJpeg(FILE* file, const std::string& path, const ImageFile& image, int 
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     return true;
+}
+
+bool WriteJpeg(FILE* file, const std::string& path, const ImageFile& image, int quality, std::string* error) {
+    if (image.channels != 1 && image.channels != 3) {
+        *error = path + ": JPEG has no transparency; write PNG to keep it";
+        return false;
+    }
+    JpegFailure failure;
+    std::vector<uint8_t> row;
+    if (WriteJpegCore(file, image, quality, &row, &failure)) return true;
+    *error = path + ": cannot write JPEG (" + failure.message + ")";
+    return false;
 }
 
 }  // namespace
