@@ -1,0 +1,155 @@
+// Runs a fixed set of filter runs through the runner and writes their results,
+// so that the plug-in loaded from Glyra.8bf in a Windows host and the plug-in
+// linked into the native build can be compared byte for byte.
+//
+//   host_scenarios [--plugin FILE] [--as EXECUTABLE_PATH] OUTPUT_FOLDER
+//
+// On Windows --plugin names the .8bf to load (its entry point is found through
+// its property list) and the host's own file name decides the host kind.
+// Natively the plug-in is linked in and --as plays the executable's name.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/parameter_table.h"
+#include "interface/result_codes.h"
+#include "runner/plugin_library.h"
+#include "runner/test_host.h"
+
+#if !defined(_WIN32)
+#include "host/dll_main.h"
+#include "host/plugin_main.h"
+#include "platform/platform_testing.h"
+#endif
+
+namespace {
+
+HostImage Scene(int32_t width, int32_t height, int depth, int colorPlanes, bool transparency) {
+    HostImage image = MakeHostImage(width, height, depth, colorPlanes, transparency);
+    const uint32_t full = image.FullScale();
+    uint32_t seed = 12345u + uint32_t(depth * 7 + colorPlanes * 3 + (transparency ? 1 : 0));
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xFFFF;
+    };
+    for (int32_t r = 0; r < height; ++r)
+        for (int32_t c = 0; c < width; ++c) {
+            for (int p = 0; p < colorPlanes; ++p)
+                image.At(r, c, p) = uint16_t(full * uint32_t((r * 3 + c * 2 + p * 40) % 160) / 255u);
+            if (transparency) image.At(r, c, colorPlanes) = uint16_t(full * uint32_t((r * 7 + c) % 256) / 255u);
+        }
+    // Highlights: some at full scale, some just under and over the scripted threshold.
+    for (int i = 0; i < 14; ++i) {
+        const int32_t r = int32_t(next() % uint32_t(height)), c = int32_t(next() % uint32_t(width));
+        for (int p = 0; p < colorPlanes; ++p)
+            image.At(r, c, p) = uint16_t(i % 3 == 0 ? full : full * (228u + next() % 28u) / 255u);
+    }
+    return image;
+}
+
+std::vector<ScriptValue> Recorded() {
+    const int32_t values[kParameterCount] = {70, 230, 1, 30, 4, 80, 9, 40, 4, 60, 20, 30, 45};
+    std::vector<ScriptValue> script;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        if (info.kind == ParameterKind::Enumerated)
+            script.push_back({info.key, typeEnumerated, int32_t(EnumeratorFromThresholdType(int16_t(values[i]))),
+                              kThresholdTypeEnum});
+        else
+            script.push_back({info.key, typeInteger, values[i], 0});
+    }
+    return script;
+}
+
+struct Output {
+    std::string folder;
+    std::ofstream summary;
+
+    void Save(const std::string& name, TestHost& host, const HostImage& input, const RunOutcome& outcome) {
+        const HostImage& image = host.Image();
+        size_t changed = 0;
+        for (size_t i = 0; i < image.samples.size(); ++i) changed += image.samples[i] != input.samples[i];
+        std::ofstream raw(folder + "/" + name + ".raw", std::ios::binary);
+        for (uint16_t sample : image.samples) {
+            const unsigned char bytes[2] = {uint8_t(sample), uint8_t(sample >> 8)};
+            raw.write(reinterpret_cast<const char*>(bytes), 2);
+        }
+        summary << name << " result " << outcome.result << " finished " << outcome.finished << " wholeSize "
+                << host.Record().wholeSize.v << "x" << host.Record().wholeSize.h << " recorded "
+                << host.ScriptValues().size() << " samples " << image.samples.size() << " changed " << changed
+                << "\n";
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string pluginPath, playedExecutable, folder;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--plugin" && i + 1 < argc)
+            pluginPath = argv[++i];
+        else if (argument == "--as" && i + 1 < argc)
+            playedExecutable = argv[++i];
+        else
+            folder = argument;
+    }
+    if (folder.empty()) {
+        std::fprintf(stderr, "usage: host_scenarios [--plugin FILE] [--as EXECUTABLE_PATH] OUTPUT_FOLDER\n");
+        return 2;
+    }
+
+    PluginEntry entry = nullptr;
+#if defined(_WIN32)
+    PluginLibrary library;
+    std::string error;
+    if (!LoadPluginLibrary(pluginPath.empty() ? "Glyra.8bf" : pluginPath, &library, &error)) {
+        std::fprintf(stderr, "host_scenarios: %s\n", error.c_str());
+        return 1;
+    }
+    entry = library.entry;
+#else
+    if (!playedExecutable.empty()) PlatformSetExecutablePath(playedExecutable);
+    DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
+    entry = &PluginMain;
+#endif
+
+    Output out{folder, std::ofstream(folder + "/summary.txt")};
+    for (int depth : {8, 16})
+        for (int colorPlanes : {1, 3})
+            for (bool transparency : {false, true})
+                for (bool scripted : {false, true}) {
+                    HostSettings settings;
+                    settings.offerDescriptors = scripted;
+                    const HostImage input = Scene(53, 37, depth, colorPlanes, transparency);
+                    TestHost host(input, settings);
+                    if (scripted) host.SetScriptValues(Recorded());
+                    const RunOutcome outcome = host.Run(entry, false);
+                    out.Save("d" + std::to_string(depth) + "-c" + std::to_string(colorPlanes) +
+                                 (transparency ? "-alpha" : "") + (scripted ? "-scripted" : "-defaults"),
+                             host, input, outcome);
+                }
+
+    // A host that hands over reduced copies of a frame (After Effects' previews
+    // scale the streaks by the width), and one whose whole size the plug-in
+    // overwrites with the image size (Premiere).
+    for (int32_t width : {160, 80, 40, 160}) {
+        HostSettings settings;
+        settings.offerDescriptors = false;
+        const HostImage input = Scene(width, 24, 8, 3, false);
+        TestHost host(input, settings);
+        const RunOutcome outcome = host.Run(entry, false);
+        out.Save("proxy-" + std::to_string(width), host, input, outcome);
+    }
+    HostSettings premiere;
+    premiere.offerDescriptors = false;
+    premiere.setWholeSize = true;
+    premiere.wholeSize = Point{1000, 2000};
+    const HostImage input = Scene(20, 10, 8, 1, false);
+    TestHost host(input, premiere);
+    const RunOutcome outcome = host.Run(entry, false);
+    out.Save("whole-size", host, input, outcome);
+    out.summary.close();
+    return out.summary ? 0 : 1;
+}
