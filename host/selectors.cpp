@@ -7,7 +7,7 @@
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
 #include "ui/about_box.h"
-#include "ui/advance_state_check.h"
+#include "ui/alerts.h"
 #include "ui/parameter_dialog.h"
 
 namespace {

@@ -11,6 +11,7 @@ constexpr OSErr userCanceledErr = -128;
 constexpr OSErr errMissingParameter = -1715;
 constexpr OSErr filterBadParameters = -30100;
 constexpr OSErr filterBadMode = -30101;
+constexpr OSErr errPlugInHostInsufficient = -30900;
 
 constexpr int16_t filterSelectorAbout = 0;
 constexpr int16_t filterSelectorParameters = 1;

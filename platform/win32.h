@@ -56,10 +56,26 @@ constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
 constexpr UINT WM_NULL = 0x0000;
-constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_SETCURSOR = 0x0020;
+constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_HSCROLL = 0x0114;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_APP = 0x8000;
+
+constexpr UINT BN_CLICKED = 0;
+constexpr UINT EN_CHANGE = 0x0300;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+inline WORD LOWORD(uintptr_t value) { return WORD(value & 0xFFFF); }
+inline WORD HIWORD(uintptr_t value) { return WORD((value >> 16) & 0xFFFF); }
+inline WPARAM MAKEWPARAM(WORD low, WORD high) { return WPARAM(low) | (WPARAM(high) << 16); }
+inline LPARAM MAKELPARAM(WORD low, WORD high) { return LPARAM(DWORD(low) | (DWORD(high) << 16)); }
 
 constexpr DWORD DLL_PROCESS_DETACH = 0;
 constexpr DWORD DLL_PROCESS_ATTACH = 1;

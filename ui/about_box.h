@@ -5,6 +5,9 @@
 
 void ShowAboutBox(const AboutRecord* about);
 
+// The text of the About box: name, version and full name, one empty line apart.
+constexpr const char kAboutBoxText[] = "Glyra\n\n0.4.4\n\nGlyra Filter";
+
 #if !defined(_WIN32)
 #include <functional>
 // Without a window system the box is played by a handler that the caller installs.

@@ -11,6 +11,7 @@ import pefile
 
 JAPANESE = 1041
 RT_DIALOG = 5
+RT_STRING = 6
 RT_VERSION = 16
 
 LABELS = ["明るさ", "閾値", "閾値ﾀｲﾌﾟ", "角度", "線種", "H0強度", "H0広がり", "H1強度", "H1広がり",
@@ -255,6 +256,21 @@ def check_about_dialog(data):
     check(r.take("H") == 0, "dialog 101: no creation data")
 
 
+def check_warning_string(data):
+    """String 16992, the advance-state warning, in its block of sixteen: a
+    text in which ^1 stands for the interface version."""
+    at, strings = 0, []
+    for _ in range(16):
+        (length,) = struct.unpack_from("<H", data, at)
+        strings.append(data[at + 2: at + 2 + 2 * length].decode("utf-16-le"))
+        at += 2 + 2 * length
+    warning = strings[16992 % 16]
+    check("^1" in warning and "^0" not in warning and "^2" not in warning,
+          f"string 16992: {warning!r} should name the version as ^1")
+    check(all(not s for i, s in enumerate(strings) if i != 16992 % 16), "string table: only string 16992")
+    check(all(ord(c) < 128 for c in warning), "string 16992 is plain ASCII, readable in every code page")
+
+
 def check_version(pe):
     fixed = pe.VS_FIXEDFILEINFO[0]
     check((fixed.FileVersionMS, fixed.FileVersionLS) == (0x00000004, 0x00040000), "version: file version 0.4.4.0")
@@ -283,7 +299,8 @@ def main():
     pe = pefile.PE(path)
     found = resources(pe)
     wanted = {("PIPL", 16000): "PiPL", ("AETE", 16000): "AETE", (RT_DIALOG, 101): "dialog 101",
-              (RT_DIALOG, 102): "dialog 102", (RT_VERSION, 1): "version"}
+              (RT_DIALOG, 102): "dialog 102", (RT_VERSION, 1): "version",
+              (RT_STRING, 16992 // 16 + 1): "string table"}
     for key, name in wanted.items():
         check(key in found, f"missing resource {name}")
         if key in found:
@@ -297,6 +314,8 @@ def main():
         check_parameter_dialog(found[(RT_DIALOG, 102)][1])
     if (RT_DIALOG, 101) in found:
         check_about_dialog(found[(RT_DIALOG, 101)][1])
+    if (RT_STRING, 1063) in found:
+        check_warning_string(found[(RT_STRING, 1063)][1])
     check_version(pe)
     if failures:
         print(f"{path}:")

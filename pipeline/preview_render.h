@@ -1,0 +1,28 @@
+// The preview's display image: the part of the image the pane shows, at the
+// chosen zoom around the view centre, as 8-bit samples with a mask.
+#pragma once
+
+#include "host/filter_globals.h"
+
+// Image pixels per pane pixel: zoomLevel when it is 1 or more, else 1 / (2 - zoomLevel).
+double ZoomFactor(int16_t zoomLevel);
+
+// The region of the image the pane shows, in image coordinates. Regions larger
+// than the image are centred on it. Computed in 32 bits: far out, the region
+// is wider than any 16-bit rectangle can hold.
+void PreviewRegion(const FilterGlobals* globals, VRect* region);
+
+// The intersection of two rectangles, each axis emptied on its own; the output
+// may be one of the inputs.
+void RectIntersection(VRect* out, const VRect* a, const VRect* b);
+void RectIntersection(Rect* out, const Rect* a, const Rect* b);
+
+// Fills previewPixels and previewMask for the current view. With filtered set
+// it first runs the filter pass over the visible part of the filter rectangle
+// and shows the output buffer; a pass that stops or fails shows the input.
+// Reads the host's buffers only when the dialog's whole-image request succeeded.
+void RenderPreview(FilterGlobals* globals, bool filtered);
+
+// Whether the host's buffers hold the whole image (set by the dialog once its
+// request has succeeded); without it the preview shows an empty pane.
+extern bool PreviewSourceReady;

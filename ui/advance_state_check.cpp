@@ -1,3 +1,0 @@
-#include "ui/advance_state_check.h"
-
-bool RequireAdvanceState(AdvanceStateProc advanceState, HINSTANCE) { return advanceState != nullptr; }

@@ -1,0 +1,22 @@
+// Alerts the plug-in shows on its own, and the check that needs one.
+#pragma once
+
+#include "interface/filter_record.h"
+#include "platform/win32.h"
+#include "ui/alert_text.h"
+
+// Loads the string, expands ^0..^2 and shows it in a warning box; returns the
+// box's answer, or 0 without showing anything when the alert id is 0.
+int ShowAlert(HINSTANCE module, HWND owner, int alertId, int stringId, const PString text0, const PString text1,
+              const PString text2);
+
+// True when the host offers advanceState; otherwise warns that interface 3.0
+// is needed and returns false.
+bool RequireAdvanceState(AdvanceStateProc advanceState, HINSTANCE module);
+
+#if !defined(_WIN32)
+#include <functional>
+// Without a window system the warning box is played by a handler; it is given
+// the text and answers as the box would (1 for OK).
+void SetAlertHandler(std::function<int(const char* text)> handler);
+#endif

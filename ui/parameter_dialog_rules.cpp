@@ -1,0 +1,312 @@
+#include "ui/parameter_dialog_rules.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "host/parameter_block.h"
+#include "host/parameter_table.h"
+#include "interface/result_codes.h"
+#include "pipeline/message_pump.h"
+#include "pipeline/preview_render.h"
+#include "platform/win32.h"
+#include "render/checked_size.h"
+#include "ui/dialog_ids.h"
+#include "ui/preview_pane_rules.h"
+#include "ui/preview_scheduling.h"
+
+const char kDialogCaption[] = "Glyra 0.4.4";
+
+const ParameterRow kParameterRows[12] = {
+    {&FilterParameters::brightness, kBrightnessCaption, kBrightnessEdit, kBrightnessSlider},
+    {&FilterParameters::threshold, kThresholdCaption, kThresholdEdit, kThresholdSlider},
+    {&FilterParameters::angle, kAngleCaption, kAngleEdit, kAngleSlider},
+    {&FilterParameters::lineType, kLineTypeCaption, kLineTypeEdit, kLineTypeSlider},
+    {&FilterParameters::h0Density, kH0DensityCaption, kH0DensityEdit, kH0DensitySlider},
+    {&FilterParameters::h0Extent, kH0ExtentCaption, kH0ExtentEdit, kH0ExtentSlider},
+    {&FilterParameters::h1Density, kH1DensityCaption, kH1DensityEdit, kH1DensitySlider},
+    {&FilterParameters::h1Extent, kH1ExtentCaption, kH1ExtentEdit, kH1ExtentSlider},
+    {&FilterParameters::spDensity, kSpDensityCaption, kSpDensityEdit, kSpDensitySlider},
+    {&FilterParameters::spExtent, kSpExtentCaption, kSpExtentEdit, kSpExtentSlider},
+    {&FilterParameters::spAmplitude, kSpAmplitudeCaption, kSpAmplitudeEdit, kSpAmplitudeSlider},
+    {&FilterParameters::spDephase, kSpDephaseCaption, kSpDephaseEdit, kSpDephaseSlider},
+};
+
+namespace {
+
+const int kRadioIds[3] = {kPlainRadio, kAverageRadio, kWeightedRadio};
+
+FilterParameters* Parameters(ParameterDialogState* dialog) {
+    return ParameterBlock(dialog->globals->filterRecord);
+}
+
+const ParameterInfo& InfoOf(int16_t FilterParameters::*field) {
+    for (const ParameterInfo& info : kParameterTable)
+        if (info.field == field) return info;
+    return kParameterTable[0];
+}
+
+const ParameterRow* RowBySlider(int id) {
+    for (const ParameterRow& row : kParameterRows)
+        if (row.sliderId == id) return &row;
+    return nullptr;
+}
+
+const ParameterRow* RowByEdit(int id) {
+    for (const ParameterRow& row : kParameterRows)
+        if (row.editId == id) return &row;
+    return nullptr;
+}
+
+int Clamp(int value, int minimum, int maximum) { return value < minimum ? minimum : value > maximum ? maximum : value; }
+
+void SetNumber(DialogControls* controls, int id, int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", value);
+    controls->SetItemText(id, text);
+}
+
+// Sets the trackbar to the field, takes back the clamped position and shows it.
+void InitSliderPair(ParameterDialogState* dialog, const ParameterRow& row) {
+    DialogControls* controls = dialog->controls;
+    FilterParameters* parameters = Parameters(dialog);
+    controls->SetSliderPosition(row.sliderId, parameters->*row.field);
+    parameters->*row.field = int16_t(controls->SliderPosition(row.sliderId));
+    SetNumber(controls, row.editId, parameters->*row.field);
+    controls->SelectItemText(row.editId, 0, controls->ItemTextLength(row.editId));
+}
+
+// The value of edit text as atoi reads it: white space, a sign, digits.
+int ReadNumber(const char* text) { return std::atoi(text); }
+
+// Ends the dialog with the result the host will see.
+void Finish(ParameterDialogState* dialog, OSErr result, int code) {
+    *dialog->globals->result = result;
+    FreePreviewBuffers(dialog->globals);
+    dialog->controls->EndDialog(code);
+}
+
+// While a render runs, OK, Cancel and close stop it and come back once it has.
+bool DeferWhileBusy(ParameterDialogState* dialog, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    if (PreviewState != PreviewBusy) return false;
+    PreviewState = PreviewStop;
+    dialog->controls->PostToDialog(message, wParam, lParam);
+    return true;
+}
+
+}  // namespace
+
+bool AllocPreviewBuffers(FilterGlobals* globals) {
+    const FilterRecord* record = globals->filterRecord;
+    const int32_t width = globals->previewFrame.right - globals->previewFrame.left;
+    const int32_t height = globals->previewFrame.bottom - globals->previewFrame.top;
+    size_t pane = 0, pixels = 0, image = 0;
+    bool ok = width >= 0 && height >= 0 && record->planes >= 0 &&
+              CheckedMultiply(size_t(width), size_t(height), &pane) &&
+              CheckedMultiply(pane, size_t(record->planes) + 1, &pixels) && record->imageSize.h >= 0 &&
+              record->imageSize.v >= 0 &&
+              CheckedMultiply(size_t(record->imageSize.h), size_t(record->imageSize.v), &image);
+    if (ok && !globals->previewPixels)
+        ok = (globals->previewPixels = static_cast<uint8_t*>(std::calloc(pixels ? pixels : 1, 1))) != nullptr;
+    if (ok && !globals->previewMask)
+        ok = (globals->previewMask = static_cast<uint8_t*>(std::calloc(pane ? pane : 1, 1))) != nullptr;
+    if (ok && globals->hasTransparency && !globals->transparencyPlane)
+        ok = (globals->transparencyPlane = static_cast<uint8_t*>(std::calloc(image ? image : 1, 1))) != nullptr;
+    if (!ok) FreePreviewBuffers(globals);
+    return ok;
+}
+
+void FreePreviewBuffers(FilterGlobals* globals) {
+    std::free(globals->previewPixels);
+    std::free(globals->previewMask);
+    std::free(globals->transparencyPlane);
+    globals->previewPixels = nullptr;
+    globals->previewMask = nullptr;
+    globals->transparencyPlane = nullptr;
+}
+
+void PrepareWholeImage(FilterGlobals* globals) {
+    FilterRecord* record = globals->filterRecord;
+    const Rect whole{0, 0, record->imageSize.v, record->imageSize.h};
+    record->inRect = record->outRect = record->maskRect = whole;
+    const Rect& filter = record->filterRect;
+    globals->viewCenterV = double(filter.top + (filter.bottom - filter.top) / 2);
+    globals->viewCenterH = double(filter.left + (filter.right - filter.left) / 2);
+    globals->zoomLevel = 1;
+    record->inputRate = record->maskRate = kFixedOne;
+    record->inLoPlane = record->outLoPlane = 0;
+    record->outHiPlane = record->inHiPlane = int16_t(record->planes - 1);
+    record->inputPadding = record->outputPadding = record->maskPadding = 255;
+    PreviewSourceReady = false;
+
+    if (globals->hasTransparency && record->advanceState) {
+        const int s = BytesPerSample(record->imageMode);
+        record->planes = int16_t(record->planes + 1);
+        record->inHiPlane = int16_t(record->planes - 1);
+        *globals->result = record->advanceState();
+        const auto* data = static_cast<const uint8_t*>(record->inData);
+        // The input cannot be relied on when the request failed.
+        if (*globals->result == noErr && data && globals->transparencyPlane) {
+            const int sample = record->planes == 2 ? 1 : 3;
+            const size_t pixelBytes = size_t(record->planes) * size_t(s);
+            for (int32_t r = 0; r < record->imageSize.v; ++r)
+                for (int32_t c = 0; c < record->imageSize.h; ++c) {
+                    const uint8_t* pixel = data + ptrdiff_t(r) * record->inRowBytes + size_t(c) * pixelBytes;
+                    uint8_t value;
+                    if (s == 1) {
+                        value = pixel[sample];
+                    } else {
+                        uint16_t v;
+                        std::memcpy(&v, pixel + 2 * sample, 2);
+                        value = v >= 0x8000 ? 255 : uint8_t(v >> 7);
+                    }
+                    globals->transparencyPlane[size_t(r) * size_t(record->imageSize.h) + size_t(c)] = value;
+                }
+        }
+        record->planes = int16_t(record->planes - 1);
+        record->inHiPlane = int16_t(record->planes - 1);
+    }
+    if (!record->advanceState) return;
+    *globals->result = record->advanceState();
+    PreviewSourceReady = *globals->result == noErr && record->inData && record->outData;
+}
+
+void SetRadioGroup(ParameterDialogState* dialog, int16_t value) {
+    FilterParameters* parameters = Parameters(dialog);
+    bool matched = false;
+    for (int16_t i = 0; i < 3; ++i) {
+        const bool set = i == value;
+        dialog->controls->SetChecked(kRadioIds[i], set);
+        if (set) {
+            parameters->thresholdType = i;
+            matched = true;
+        }
+    }
+    if (!matched) {
+        dialog->controls->SetChecked(kRadioIds[0], true);
+        parameters->thresholdType = 0;
+    }
+}
+
+bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, DialogControls* controls,
+                         uintptr_t initWParam) {
+    FilterParameters* parameters = ParameterBlock(globals->filterRecord);
+    if (parameters) dialog->saved = *parameters;
+    dialog->globals = globals;
+    dialog->controls = controls;
+    controls->SetCaption(kDialogCaption);
+    controls->CenterOnDesktop();
+    controls->AttachPreviewPane(initWParam);
+    globals->previewFrame = controls->PreviewFrame();
+    if (!parameters || !AllocPreviewBuffers(globals)) {
+        *globals->result = parameters ? memFullErr : filterBadParameters;
+        controls->EndDialog(IDCANCEL);
+        return false;
+    }
+    PrepareWholeImage(globals);
+
+    auto row = [&](const ParameterRow& r) {
+        const ParameterInfo& info = InfoOf(r.field);
+        controls->SetItemText(r.captionId, info.label);
+        controls->SetSliderRange(r.sliderId, info.minimum, info.maximum);
+        InitSliderPair(dialog, r);
+    };
+    row(kParameterRows[0]);
+    row(kParameterRows[1]);
+    controls->SetItemText(kThresholdTypeCaption, kParameterTable[2].label);
+    for (int i = 0; i < 3; ++i) controls->SetItemText(kRadioIds[i], kThresholdTypeTable[i].label);
+    SetRadioGroup(dialog, parameters->thresholdType);
+    for (int i = 2; i < 12; ++i) row(kParameterRows[i]);
+
+    UpdatePreview(dialog, false);
+    RequestPreview(dialog);
+    return true;
+}
+
+void OnSliderMoved(ParameterDialogState* dialog, int sliderId) {
+    const ParameterRow* row = RowBySlider(sliderId);
+    if (!row) return;
+    DialogControls* controls = dialog->controls;
+    const auto position = int16_t(controls->SliderPosition(sliderId));
+    if (position == Parameters(dialog)->*row->field) return;
+    // Setting the text runs the edit rule while the field still holds the old
+    // value: that stores the position and asks for the render.
+    SetNumber(controls, row->editId,
+              Clamp(position, controls->SliderMinimum(sliderId), controls->SliderMaximum(sliderId)));
+    const int length = controls->ItemTextLength(row->editId);
+    controls->SelectItemText(row->editId, length, length);
+    Parameters(dialog)->*row->field = position;
+}
+
+void OnEditNotify(ParameterDialogState* dialog, int editId) {
+    const ParameterRow* row = RowByEdit(editId);
+    if (!row) return;
+    DialogControls* controls = dialog->controls;
+    char text[8] = {0};
+    controls->GetItemText(editId, text, sizeof text);
+    const int value = ReadNumber(text);
+    const int minimum = controls->SliderMinimum(row->sliderId), maximum = controls->SliderMaximum(row->sliderId);
+    FilterParameters* parameters = Parameters(dialog);
+    if (value < minimum || value > maximum || value == parameters->*row->field) return;
+    controls->SetSliderPosition(row->sliderId, Clamp(value, minimum, maximum));
+    parameters->*row->field = int16_t(value);
+    RequestPreview(dialog);
+}
+
+void OnRadioClicked(ParameterDialogState* dialog, int radioId) {
+    for (int16_t i = 0; i < 3; ++i)
+        if (kRadioIds[i] == radioId) {
+            SetRadioGroup(dialog, i);
+            RequestPreview(dialog);
+        }
+}
+
+bool OnOk(ParameterDialogState* dialog, uintptr_t wParam, intptr_t lParam) {
+    if (DeferWhileBusy(dialog, WM_COMMAND, wParam, lParam)) return true;
+    Finish(dialog, noErr, IDOK);
+    return true;
+}
+
+bool OnCancel(ParameterDialogState* dialog, uintptr_t wParam, intptr_t lParam) {
+    if (DeferWhileBusy(dialog, WM_COMMAND, wParam, lParam)) return true;
+    if (FilterParameters* parameters = Parameters(dialog)) *parameters = dialog->saved;
+    Finish(dialog, userCanceledErr, IDCANCEL);
+    return true;
+}
+
+bool OnClose(ParameterDialogState* dialog, uintptr_t wParam, intptr_t lParam) {
+    if (DeferWhileBusy(dialog, WM_CLOSE, wParam, lParam)) return false;
+    if (FilterParameters* parameters = Parameters(dialog)) *parameters = dialog->saved;
+    Finish(dialog, userCanceledErr, LOWORD(wParam));
+    return true;
+}
+
+intptr_t DispatchParameterDialogMessage(ParameterDialogState* dialog, unsigned message, uintptr_t wParam,
+                                        intptr_t lParam, int senderId) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const unsigned code = HIWORD(wParam);
+            if (RowByEdit(id)) {
+                OnEditNotify(dialog, id);
+                return TRUE;
+            }
+            if (code != BN_CLICKED) return FALSE;
+            switch (id) {
+                case kOkButton: return OnOk(dialog, wParam, lParam);
+                case kCancelButton: return OnCancel(dialog, wParam, lParam);
+                case kZoomInButton:
+                case kZoomOutButton: return OnZoomButton(dialog, id);
+                case kPlainRadio:
+                case kAverageRadio:
+                case kWeightedRadio: OnRadioClicked(dialog, id); return TRUE;
+                default: return FALSE;
+            }
+        }
+        case WM_HSCROLL: OnSliderMoved(dialog, senderId); return TRUE;
+        case WM_CLOSE: return OnClose(dialog, wParam, lParam);
+        case WM_PREVIEW_FILTERED:
+        case WM_PREVIEW_PLAIN: OnPreviewRequest(dialog, message); return TRUE;
+        default: return FALSE;
+    }
+}
