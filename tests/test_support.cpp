@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include <iconv.h>
+
 #include "host/filter_globals.h"
 
 HostImage SmallImage(int32_t width, int32_t height, int depth, int colorPlanes, bool hasTransparency) {
@@ -9,3 +11,15 @@ HostImage SmallImage(int32_t width, int32_t height, int depth, int colorPlanes, 
 }
 
 FilterGlobals* GlobalsOf(const TestHost& host) { return reinterpret_cast<FilterGlobals*>(host.DataSlot()); }
+
+std::string Cp932(const std::string& utf8) {
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() * 2 + 4, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size(), outLeft = out.size();
+    char* outAt = &out[0];
+    iconv(converter, &in, &inLeft, &outAt, &outLeft);
+    iconv_close(converter);
+    out.resize(out.size() - outLeft);
+    return out;
+}

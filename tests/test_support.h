@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "host/filter_parameters.h"
@@ -32,6 +33,9 @@ inline const std::vector<int16_t>& DefaultParameterVector() {
 // A small RGB image with a gradient, enough for flows that do not look at pixels.
 HostImage SmallImage(int32_t width = 8, int32_t height = 6, int depth = 8, int colorPlanes = 3,
                      bool hasTransparency = false);
+
+// A UTF-8 text in code page 932, as the plug-in's interface texts are stored.
+std::string Cp932(const std::string& utf8);
 
 // The globals the plug-in keeps in a host's data slot (for hosts other than Fireworks).
 struct FilterGlobals;

@@ -1,0 +1,301 @@
+// The parameter dialog's rules, driven through fake controls inside a real
+// selector flow: Parameters, Start with the dialog, Continue, Finish.
+#include <gtest/gtest.h>
+
+#include "host/filter_globals.h"
+#include "interface/result_codes.h"
+#include "pipeline/preview_render.h"
+#include "tests/fake_dialog.h"
+#include "tests/test_support.h"
+#include "ui/dialog_ids.h"
+#include "ui/parameter_dialog.h"
+#include "ui/parameter_dialog_rules.h"
+
+namespace {
+
+using Action = std::function<void(FakeDialog&)>;
+
+// Completed renders so far: each ends with one progress report of total of total.
+int CompletedRenders(const TestHost& host) {
+    int count = 0;
+    for (const ProgressCall& call : host.ProgressCalls()) count += call.done == call.total && call.total > 0;
+    return count;
+}
+
+struct DialogSession {
+    TestHost host;
+    FakeDialog dialog;
+    RunOutcome outcome;
+    int rendersBeforeEnd = 0;
+
+    explicit DialogSession(HostImage image = SmallImage(64, 48), HostSettings settings = Offline())
+        : host(std::move(image), settings) {}
+
+    static HostSettings Offline() {
+        HostSettings settings;
+        settings.offerDescriptors = false;
+        return settings;
+    }
+
+    // Runs Parameters, Prepare, Start (with the dialog playing the actions), Continue, Finish.
+    RunOutcome Run(std::vector<Action> actions, const std::function<void(FilterParameters&)>& before = nullptr) {
+        if (before) {
+            host.Call(Plugin(), filterSelectorPrepare);
+            before(*reinterpret_cast<FilterParameters*>(const_cast<int16_t*>(host.ParameterValues())));
+        }
+        SetParameterDialogHandler([this, actions](FilterGlobals* globals) {
+            dialog.Run(globals, actions);
+            rendersBeforeEnd = CompletedRenders(host);
+        });
+        outcome = host.Run(Plugin(), true);
+        SetParameterDialogHandler(nullptr);
+        return outcome;
+    }
+
+    int16_t Field(int index) const { return host.ParameterValues()[index]; }
+};
+
+Action Do(std::function<void(FakeDialog&)> action) { return action; }
+Action ClickOk() { return [](FakeDialog& d) { d.Click(kOkButton); }; }
+Action ClickCancel() { return [](FakeDialog& d) { d.Click(kCancelButton); }; }
+
+}  // namespace
+
+TEST(ParameterDialog, OpensWithTheFieldsClampedByTheirTrackbarsAndCancelRestoresThem) {
+    DialogSession session;
+    std::vector<int16_t> during;
+    RunOutcome outcome = session.Run(
+        {Do([&](FakeDialog& d) {
+             during = ParameterVector(session.host);
+             EXPECT_EQ(d.caption, "Glyra 0.4.4");
+             EXPECT_EQ(d.centered, 1);
+             EXPECT_EQ(d.attached, 1);
+             EXPECT_EQ(d.texts[kBrightnessEdit], "1");
+             EXPECT_EQ(d.Slider(kBrightnessSlider).position, 1);
+             EXPECT_EQ(d.texts[kAngleEdit], "359");
+             EXPECT_EQ(d.selections[kBrightnessEdit], std::make_pair(0, 1)) << "the whole text selected";
+             EXPECT_TRUE(d.checked[kPlainRadio]);
+             EXPECT_FALSE(d.checked[kAverageRadio]);
+             EXPECT_EQ(d.texts[kThresholdTypeCaption], Cp932("閾値ﾀｲﾌﾟ"));
+             EXPECT_EQ(d.texts[kAverageRadio], Cp932("平均"));
+             EXPECT_EQ(d.texts[kH1ExtentCaption], Cp932("H1広がり"));
+         }),
+         ClickCancel()},
+        [](FilterParameters& p) {
+            p.brightness = 0;
+            p.thresholdType = 7;
+            p.angle = 400;
+        });
+    EXPECT_EQ(during[0], 1);
+    EXPECT_EQ(during[2], 0);
+    EXPECT_EQ(during[3], 359);
+    EXPECT_EQ(outcome.startResult, userCanceledErr);
+    EXPECT_FALSE(outcome.finished);
+    EXPECT_EQ(session.Field(0), 0) << "Cancel puts the unclamped values back";
+    EXPECT_EQ(session.Field(2), 7);
+    EXPECT_EQ(session.Field(3), 400);
+    EXPECT_EQ(session.dialog.endCode, IDCANCEL);
+}
+
+TEST(ParameterDialog, EditTextIsReadLikeAtoiAndNeverRewritten) {
+    DialogSession session;
+    struct Typed {
+        int edit;
+        std::string text;
+        int field;
+        int16_t expected;
+    };
+    const Typed cases[] = {
+        {kThresholdEdit, "300", 1, 250},      // out of range: nothing changes
+        {kThresholdEdit, "25", 1, 25},
+        {kThresholdEdit, "", 1, 0},           // no digits read as 0, which is in range
+        {kBrightnessEdit, "", 0, 50},         // 0 is not in 1..100
+        {kThresholdEdit, "12345678", 1, 0},   // seven digits read, out of range
+        {kAngleEdit, "007", 3, 7},
+        {kAngleEdit, "12abc", 3, 12},
+        {kAngleEdit, "-0", 3, 0},
+        {kAngleEdit, "  +45", 3, 45},
+    };
+    std::vector<Action> actions;
+    for (const Typed& c : cases)
+        actions.push_back([&session, c](FakeDialog& d) {
+            d.Type(c.edit, c.text);
+            EXPECT_EQ(session.Field(c.field), c.expected) << "typed '" << c.text << "'";
+            EXPECT_EQ(d.texts[c.edit], c.text) << "the text stays as typed";
+        });
+    actions.push_back([](FakeDialog& d) {
+        EXPECT_EQ(d.Slider(kThresholdSlider).position, 0);
+        EXPECT_EQ(d.Slider(kAngleSlider).position, 45) << "the trackbar follows the field";
+    });
+    actions.push_back(ClickOk());
+    RunOutcome outcome = session.Run(actions);
+    EXPECT_EQ(outcome.result, noErr);
+    EXPECT_EQ(session.Field(3), 45);
+}
+
+TEST(ParameterDialog, ATrackbarMoveWritesTheNumberWithTheCaretAtItsEndAndRequestsOneRender) {
+    DialogSession session;
+    session.Run({Do([](FakeDialog& d) { d.Drain(); }),  // let the opening's render finish
+                 Do([&session](FakeDialog& d) {
+                     d.MoveSlider(kLineTypeSlider, 4);
+                     MSG move;
+                     ASSERT_TRUE(PeekMessageA(&move, nullptr, 0, 0, PM_REMOVE));
+                     DispatchMessageA(&move);
+                     EXPECT_EQ(session.Field(4), 4);
+                     EXPECT_EQ(d.texts[kLineTypeEdit], "4");
+                     EXPECT_EQ(d.selections[kLineTypeEdit], std::make_pair(1, 1));
+                     EXPECT_EQ(PlatformQueuedMessageCount(), 1u) << "exactly one render requested";
+                     MSG request;
+                     ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_NOREMOVE));
+                     EXPECT_EQ(request.message, WM_PREVIEW_FILTERED);
+                 }),
+                 Do([](FakeDialog& d) {
+                     d.Drain();
+                     d.Click(kPlainRadio);  // the button that is already set
+                     MSG click;
+                     PeekMessageA(&click, nullptr, 0, 0, PM_REMOVE);
+                     DispatchMessageA(&click);
+                     MSG request;
+                     ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_NOREMOVE));
+                     EXPECT_EQ(request.message, WM_PREVIEW_FILTERED);
+                     EXPECT_EQ(PlatformQueuedMessageCount(), 1u);
+                 }),
+                 Do([&session](FakeDialog& d) {
+                     d.Click(kWeightedRadio);
+                     d.Drain();
+                     EXPECT_EQ(session.Field(2), 2);
+                     EXPECT_TRUE(d.checked[kWeightedRadio]);
+                     EXPECT_FALSE(d.checked[kPlainRadio]);
+                 }),
+                 ClickOk()});
+    EXPECT_EQ(session.outcome.result, noErr);
+    EXPECT_EQ(session.Field(4), 4);
+}
+
+TEST(PreviewScheduling, TwentyQuickMovesEndInOneFinishedRenderWithTheLastValue) {
+    DialogSession session;
+    int finishedAfterOpening = -1;
+    session.Run({Do([&](FakeDialog& d) {
+                     // The opening's request is first in the queue; the moves wait behind it.
+                     finishedAfterOpening = CompletedRenders(session.host);
+                     for (int i = 0; i < 20; ++i) d.MoveSlider(kH0ExtentSlider, 10 + i);
+                 }),
+                 ClickOk()});
+    EXPECT_EQ(finishedAfterOpening, 0) << "the unfiltered opening render does not filter";
+    EXPECT_EQ(session.rendersBeforeEnd, 1);
+    EXPECT_EQ(session.Field(6), 29);
+    EXPECT_EQ(session.outcome.result, noErr);
+}
+
+TEST(PreviewScheduling, ThreeChangesDuringARenderAreAnsweredByOneRender) {
+    DialogSession session;
+    session.Run({Do([&](FakeDialog& d) {
+                     d.MoveSlider(kBrightnessSlider, 60);
+                     d.MoveSlider(kSpDensitySlider, 70);
+                     d.Click(kAverageRadio);
+                     // The opening's request renders first and is stopped by the first change.
+                     MSG request;
+                     ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_REMOVE));
+                     ASSERT_EQ(request.message, WM_PREVIEW_FILTERED);
+                     DispatchMessageA(&request);
+                     EXPECT_EQ(CompletedRenders(session.host), 0);
+                     EXPECT_EQ(PreviewState, PreviewIdle);
+                     // Left: the restart the stop asked for, then the other two changes.
+                     EXPECT_EQ(PlatformQueuedMessageCount(), 3u);
+                     d.Drain();
+                     EXPECT_EQ(CompletedRenders(session.host), 1);
+                     EXPECT_EQ(session.Field(0), 60);
+                     EXPECT_EQ(session.Field(9), 70);
+                     EXPECT_EQ(session.Field(2), 1);
+                 }),
+                 ClickOk()});
+    EXPECT_EQ(session.rendersBeforeEnd, 1);
+}
+
+TEST(PreviewScheduling, AZoomDuringARenderPostsAPlainThenAFilteredRequest) {
+    DialogSession session;
+    session.Run({Do([&](FakeDialog& d) {
+                     d.Click(kZoomInButton);
+                     MSG message;
+                     ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+                     DispatchMessageA(&message);  // the render, stopped by the zoom
+                     EXPECT_EQ(d.texts[kZoomLabel], "200%");
+                     ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+                     EXPECT_EQ(message.message, WM_PREVIEW_PLAIN);
+                     ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+                     EXPECT_EQ(message.message, WM_PREVIEW_FILTERED);
+                     EXPECT_EQ(PlatformQueuedMessageCount(), 0u);
+                 }),
+                 ClickOk()});
+}
+
+TEST(ParameterDialog, OkDuringARenderStopsItAndEndsWithTheEditedValues) {
+    DialogSession session;
+    RunOutcome outcome = session.Run({Do([](FakeDialog& d) {
+        d.Type(kSpDephaseEdit, "80");
+        d.Click(kOkButton);  // queued behind the render requests
+    })});
+    EXPECT_EQ(outcome.startResult, noErr);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(session.dialog.endCode, IDOK);
+    EXPECT_EQ(session.Field(12), 80);
+    EXPECT_EQ(session.rendersBeforeEnd, 0) << "the render was stopped, not finished";
+    const FilterGlobals* globals = GlobalsOf(session.host);
+    EXPECT_EQ(globals->previewPixels, nullptr) << "the buffers are freed on the way out";
+    EXPECT_EQ(PreviewState, PreviewIdle);
+}
+
+TEST(ParameterDialog, TheCloseBoxAndEscapeEndLikeCancel) {
+    for (bool closeBox : {true, false}) {
+        DialogSession session;
+        RunOutcome outcome = session.Run({Do([closeBox](FakeDialog& d) {
+            d.Type(kThresholdEdit, "99");
+            if (closeBox)
+                d.Close();
+            else
+                d.Click(IDCANCEL);  // what Escape sends
+        })});
+        EXPECT_EQ(outcome.startResult, userCanceledErr);
+        EXPECT_EQ(session.Field(1), 250);
+    }
+}
+
+TEST(ParameterDialog, AcceptedDialogFiltersTheFilterRectangleOfTheWholeImage) {
+    HostImage image = MakeHostImage(64, 48, 8, 1, false);
+    image.At(20, 30, 0) = 255;
+    HostSettings settings = DialogSession::Offline();
+    settings.useFilterRect = true;
+    settings.filterRect = Rect{10, 10, 40, 50};
+    DialogSession session(image, settings);
+    session.Run({ClickOk()});
+    EXPECT_EQ(session.outcome.result, noErr);
+    EXPECT_GT(session.host.Image().At(20, 32, 0), 0) << "streaks inside the filter rectangle";
+    EXPECT_EQ(session.host.Image().At(20, 5, 0), 0) << "nothing outside it";
+    EXPECT_EQ(session.host.Image().At(20, 55, 0), 0);
+}
+
+TEST(ParameterDialog, PreviewBuffersThatCannotBeHadEndTheDialogWithMemFull) {
+    DialogSession session;
+    session.dialog.frame = Rect{10, 10, 5, 5};  // a pane whose size cannot be allocated
+    RunOutcome outcome = session.Run({});
+    EXPECT_EQ(outcome.startResult, memFullErr);
+    EXPECT_TRUE(session.dialog.ended);
+    EXPECT_EQ(GlobalsOf(session.host)->previewPixels, nullptr);
+}
+
+TEST(ParameterDialog, AFailedWholeImageRequestShowsAnEmptyPane) {
+    HostImage image = SmallImage(64, 48);
+    HostSettings settings = DialogSession::Offline();
+    settings.advanceStateError = -30900;
+    DialogSession session(image, settings);
+    bool empty = false;
+    session.Run({Do([&](FakeDialog&) {
+                     const FilterGlobals* globals = GlobalsOf(session.host);
+                     empty = true;
+                     for (int i = 0; i < 96 * 64 * 4; ++i) empty = empty && globals->previewPixels[i] == 0;
+                     EXPECT_FALSE(PreviewSourceReady);
+                 }),
+                 ClickOk()});
+    EXPECT_TRUE(empty);
+    EXPECT_EQ(session.outcome.startResult, -30900) << "Start's own request reports the host's error";
+}
