@@ -16,8 +16,8 @@ void PI_CALL ProgressCallback(int32_t done, int32_t total) {
     if (ActiveHost()) ActiveHost()->Progress(done, total);
 }
 OSErr PI_CALL DisplayPixelsCallback(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
-                                    void*) {
-    return ActiveHost() ? ActiveHost()->DisplayPixels(source, rect, row, column) : paramErr;
+                                    void* context) {
+    return ActiveHost() ? ActiveHost()->DisplayPixels(source, rect, row, column, context) : paramErr;
 }
 Handle PI_CALL NewHandleCallback(int32_t size) { return ActiveHost() ? ActiveHost()->NewHandle(size) : nullptr; }
 void PI_CALL DisposeHandleCallback(Handle handle) {
@@ -403,8 +403,10 @@ void TestHost::Progress(int32_t done, int32_t total) {
     if (settings_.onProgress) settings_.onProgress(done, total);
 }
 
-OSErr TestHost::DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column) {
+OSErr TestHost::DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
+                              void* context) {
     if (!source || !rect) return paramErr;
+    if (settings_.onDisplayPixels) settings_.onDisplayPixels(source, rect, row, column, context);
     DisplayPixelsCall call;
     call.map = *source;
     call.sourceRect = *rect;

@@ -44,6 +44,8 @@ struct HostSettings {
     bool overrideCloseResult = false;
     OSErr closeResult = 0;
     std::function<bool()> onAbort;                       // true cancels
+    // Draws what displayPixels is given (a Windows host paints into the device context).
+    std::function<void(const PSPixelMap*, const VRect*, int32_t, int32_t, void*)> onDisplayPixels;
     std::function<void(int32_t, int32_t)> onProgress;
 };
 
@@ -122,7 +124,7 @@ public:
     OSErr AdvanceState();
     Boolean TestAbort();
     void Progress(int32_t done, int32_t total);
-    OSErr DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column);
+    OSErr DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column, void* context);
     Handle NewHandle(int32_t size);
     void DisposeHandle(Handle handle);
     int32_t HandleSize(Handle handle);
