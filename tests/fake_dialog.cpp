@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runner/test_host.h"
+#include "tests/test_support.h"
+#include "ui/dialog_ids.h"
+#include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
 #include "ui/preview_pane_rules.h"
 
@@ -76,6 +80,27 @@ void FakeDialog::Type(int id, const std::string& text) { SetItemText(id, text.c_
 void FakeDialog::Drain() {
     MSG message;
     while (!ended && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+}
+
+UINT FakeDialog::Step() {
+    MSG message;
+    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return WM_NULL;
+    DispatchMessageA(&message);
+    return message.message;
+}
+
+RunOutcome RunWithDialog(TestHost& host, FakeDialog& dialog,
+                         const std::function<void(FakeDialog&, FilterGlobals*)>& user) {
+    SetParameterDialogHandler([&](FilterGlobals* globals) {
+        dialog.Run(globals, {[&](FakeDialog& d) {
+                                 user(d, globals);
+                                 d.Drain();
+                                 d.Click(kOkButton);
+                             }});
+    });
+    const RunOutcome outcome = host.Run(Plugin(), true);
+    SetParameterDialogHandler(nullptr);
+    return outcome;
 }
 
 void FakeDialog::Run(FilterGlobals* globals, std::vector<std::function<void(FakeDialog&)>> actions) {

@@ -18,6 +18,10 @@
 constexpr UINT kFakeSliderMove = WM_APP + 500;  // wParam: trackbar id, lParam: new position
 constexpr UINT kFakePaneMessage = WM_APP + 501;  // wParam: mouse message, lParam: coordinates
 
+class TestHost;
+struct RunOutcome;
+struct FilterGlobals;
+
 class FakeDialog : public DialogControls {
 public:
     FakeDialog();
@@ -62,6 +66,8 @@ public:
     void Run(FilterGlobals* globals, std::vector<std::function<void(FakeDialog&)>> actions);
     // Dispatches queued messages until the queue is empty or the dialog has ended.
     void Drain();
+    // Dispatches the next queued message; returns it (WM_NULL when the queue is empty).
+    UINT Step();
 
     struct SliderState {
         int minimum = 0, maximum = 100, position = 0;
@@ -82,3 +88,8 @@ public:
     ParameterDialogState state;
     PreviewPaneState pane;
 };
+
+// A whole run with the dialog in a host: the user does what the function says
+// (it is handed the dialog and the plug-in's globals), then presses OK.
+RunOutcome RunWithDialog(TestHost& host, FakeDialog& dialog,
+                         const std::function<void(FakeDialog&, FilterGlobals*)>& user);

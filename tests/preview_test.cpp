@@ -68,6 +68,12 @@ struct PreviewBench : View {
     void Set16(std::vector<uint8_t>& buffer, int index, uint16_t value) { std::memcpy(&buffer[2 * index], &value, 2); }
 };
 
+HostSettings Offline() {
+    HostSettings settings;
+    settings.offerDescriptors = false;
+    return settings;
+}
+
 }  // namespace
 
 TEST(PreviewRegion, FollowsTheCentreAndStaysOnTheImage) {
@@ -244,36 +250,28 @@ TEST(PreviewPane, ZoomLabelsFrom1200PercentDown) {
 }
 
 TEST(PreviewPane, PlusStopsAt1200PercentWithoutRendering) {
-    HostSettings settings;
-    settings.offerDescriptors = false;
-    TestHost host(SmallImage(64, 48), settings);
+    TestHost host(SmallImage(64, 48), Offline());
     FakeDialog dialog;
     std::vector<std::string> labels;
-    int invalidationsAtTop = 0;
-    SetParameterDialogHandler([&](FilterGlobals* globals) {
-        dialog.Run(globals, {[&](FakeDialog& d) {
-                                 d.Drain();
-                                 for (int i = 0; i < 11; ++i) {
-                                     d.Click(kZoomInButton);
-                                     d.Drain();
-                                     labels.push_back(d.texts[kZoomLabel]);
-                                 }
-                                 invalidationsAtTop = d.invalidations;
-                                 d.Click(kZoomInButton);
-                                 d.Drain();
-                                 EXPECT_EQ(d.texts[kZoomLabel], "1200%");
-                                 EXPECT_EQ(d.invalidations, invalidationsAtTop) << "a twelfth press renders nothing";
-                                 EXPECT_EQ(globals->zoomLevel, -10);
-                                 for (int i = 0; i < 16; ++i) {
-                                     d.Click(kZoomOutButton);
-                                     d.Drain();
-                                 }
-                                 EXPECT_EQ(d.texts[kZoomLabel], "17%");
-                                 d.Click(kOkButton);
-                             }});
+    RunWithDialog(host, dialog, [&](FakeDialog& d, FilterGlobals* globals) {
+        d.Drain();
+        for (int i = 0; i < 11; ++i) {
+            d.Click(kZoomInButton);
+            d.Drain();
+            labels.push_back(d.texts[kZoomLabel]);
+        }
+        const int invalidationsAtTop = d.invalidations;
+        d.Click(kZoomInButton);
+        d.Drain();
+        EXPECT_EQ(d.texts[kZoomLabel], "1200%");
+        EXPECT_EQ(d.invalidations, invalidationsAtTop) << "a twelfth press renders nothing";
+        EXPECT_EQ(globals->zoomLevel, -10);
+        for (int i = 0; i < 16; ++i) {
+            d.Click(kZoomOutButton);
+            d.Drain();
+        }
+        EXPECT_EQ(d.texts[kZoomLabel], "17%");
     });
-    host.Run(Plugin(), true);
-    SetParameterDialogHandler(nullptr);
     EXPECT_EQ(labels, (std::vector<std::string>{"200%", "300%", "400%", "500%", "600%", "700%", "800%", "900%",
                                                  "1000%", "1100%", "1200%"}));
 }
@@ -299,78 +297,55 @@ TEST(PreviewPane, DraggingMovesTheCentreAgainstThePointer) {
 }
 
 TEST(PreviewPane, PressDragAndReleaseDriveTheRenders) {
-    HostSettings settings;
-    settings.offerDescriptors = false;
-    TestHost host(SmallImage(300, 200), settings);
+    TestHost host(SmallImage(300, 200), Offline());
     FakeDialog dialog;
-    SetParameterDialogHandler([&](FilterGlobals* globals) {
-        dialog.Run(globals, {[&](FakeDialog& d) {
-                                 d.Drain();
-                                 const double centre = globals->viewCenterH;
-                                 // A click without moving: one filtered request at release.
-                                 d.Pane(WM_LBUTTONDOWN, 5, 5);
-                                 d.Pane(WM_LBUTTONUP, 5, 5);
-                                 MSG message;
-                                 PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-                                 DispatchMessageA(&message);
-                                 PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-                                 DispatchMessageA(&message);
-                                 EXPECT_EQ(PreviewState, PreviewIdle);
-                                 EXPECT_EQ(PlatformQueuedMessageCount(), 1u);
-                                 d.Drain();
-                                 // A drag past the left edge keeps panning.
-                                 d.Pane(WM_LBUTTONDOWN, 5, 5);
-                                 d.Pane(WM_MOUSEMOVE, -3, 5);
-                                 d.Pane(WM_MOUSEMOVE, -20, 5);
-                                 d.Drain();
-                                 EXPECT_EQ(globals->viewCenterH, centre + 25);
-                                 // A release without a press still asks for a render.
-                                 d.Pane(WM_LBUTTONUP, 0, 0);
-                                 d.Pane(WM_LBUTTONUP, 0, 0);
-                                 PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-                                 DispatchMessageA(&message);
-                                 PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
-                                 DispatchMessageA(&message);
-                                 EXPECT_EQ(PlatformQueuedMessageCount(), 2u);
-                                 d.Drain();
-                                 d.Click(kOkButton);
-                             }});
+    const RunOutcome outcome = RunWithDialog(host, dialog, [](FakeDialog& d, FilterGlobals* globals) {
+        d.Drain();
+        const double centre = globals->viewCenterH;
+        // A click without moving: one filtered request at release.
+        d.Pane(WM_LBUTTONDOWN, 5, 5);
+        d.Pane(WM_LBUTTONUP, 5, 5);
+        d.Step();
+        d.Step();
+        EXPECT_EQ(PreviewState, PreviewIdle);
+        EXPECT_EQ(PlatformQueuedMessageCount(), 1u);
+        d.Drain();
+        // A drag past the left edge keeps panning.
+        d.Pane(WM_LBUTTONDOWN, 5, 5);
+        d.Pane(WM_MOUSEMOVE, -3, 5);
+        d.Pane(WM_MOUSEMOVE, -20, 5);
+        d.Drain();
+        EXPECT_EQ(globals->viewCenterH, centre + 25);
+        // A release without a press still asks for a render.
+        d.Pane(WM_LBUTTONUP, 0, 0);
+        d.Pane(WM_LBUTTONUP, 0, 0);
+        d.Step();
+        d.Step();
+        EXPECT_EQ(PlatformQueuedMessageCount(), 2u);
     });
-    EXPECT_EQ(host.Run(Plugin(), true).result, noErr);
-    SetParameterDialogHandler(nullptr);
+    EXPECT_EQ(outcome.result, noErr);
 }
 
 TEST(PreviewPane, ADragStepDuringASuspendedRenderIsDeferred) {
-    HostSettings settings;
-    settings.offerDescriptors = false;
-    TestHost host(SmallImage(300, 200), settings);
+    TestHost host(SmallImage(300, 200), Offline());
     FakeDialog dialog;
-    SetParameterDialogHandler([&](FilterGlobals* globals) {
-        dialog.Run(globals, {[&](FakeDialog& d) {
-                                 d.Drain();
-                                 // A drag is under way when a keyboard change asks for a filtered render.
-                                 d.Pane(WM_LBUTTONDOWN, 50, 50);
-                                 d.Drain();
-                                 d.Type(kBrightnessEdit, "70");
-                                 d.Pane(WM_MOUSEMOVE, 40, 50);
-                                 const double before = globals->viewCenterH;
-                                 MSG message;
-                                 ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
-                                 ASSERT_EQ(message.message, WM_PREVIEW_FILTERED);
-                                 const int invalidations = d.invalidations;
-                                 DispatchMessageA(&message);  // the render pumps the drag step
-                                 EXPECT_EQ(globals->viewCenterH, before + 10) << "the view moved";
-                                 EXPECT_EQ(d.invalidations, invalidations + 1) << "only the stopped render repainted";
-                                 ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE));
-                                 EXPECT_EQ(message.message, WM_PREVIEW_PLAIN) << "the new view follows at once";
-                                 d.Drain();
-                                 d.Pane(WM_LBUTTONUP, 40, 50);
-                                 d.Drain();
-                                 d.Click(kOkButton);
-                             }});
+    const RunOutcome outcome = RunWithDialog(host, dialog, [](FakeDialog& d, FilterGlobals* globals) {
+        d.Drain();
+        // A drag is under way when a keyboard change asks for a filtered render.
+        d.Pane(WM_LBUTTONDOWN, 50, 50);
+        d.Drain();
+        d.Type(kBrightnessEdit, "70");
+        d.Pane(WM_MOUSEMOVE, 40, 50);
+        const double before = globals->viewCenterH;
+        const int invalidations = d.invalidations;
+        EXPECT_EQ(d.Step(), WM_PREVIEW_FILTERED) << "the render pumps the drag step";
+        EXPECT_EQ(globals->viewCenterH, before + 10) << "the view moved";
+        EXPECT_EQ(d.invalidations, invalidations + 1) << "only the stopped render repainted";
+        EXPECT_EQ(d.Step(), WM_PREVIEW_PLAIN) << "the new view follows at once";
+        d.Drain();
+        d.Pane(WM_LBUTTONUP, 40, 50);
     });
-    EXPECT_EQ(host.Run(Plugin(), true).result, noErr);
-    SetParameterDialogHandler(nullptr);
+    EXPECT_EQ(outcome.result, noErr);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -163,4 +164,12 @@ TEST(StampRays, AddsBothDirectionsScaledByTheSourceAndSkipsOutsidePoints) {
     }
     const std::vector<double> single = Stamp(1, 1, 0, 0, 0.3, {{0, 0, 1.0}});
     EXPECT_EQ(single, std::vector<double>{0.3});
+}
+
+TEST(AccumGrid, ASizeThatCannotBeExpressedIsRefusedWithTheMessage) {
+    ::testing::internal::CaptureStderr();
+    AccumGrid* grid = NewAccumGrid(INT32_MAX, INT32_MAX);  // 2^65 bytes wrap a 64-bit size
+    EXPECT_EQ(grid, nullptr);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Allocation Failure!\n");
+    EXPECT_EQ(NewAccumGrid(-1, 5), nullptr);
 }
