@@ -136,6 +136,16 @@ int main(int argc, char** argv) {
     if (!FormatFromName(output, &format)) return Fail(output + ": the output must end in .png, .jpg or .jpeg");
     if (!force && SameFile(input, output)) return Fail(output + " is the input; use --force to replace it");
 
+    // Ctrl-C from here on cancels: the filter sees it through abortProc, and
+    // nothing is written once it has been pressed.
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigaction(SIGINT, &action, nullptr);
+    auto cancelled = [&output] {
+        std::fprintf(stderr, "glyra: cancelled; %s was not written\n", output.c_str());
+        return 130;
+    };
+
     ImageFile image;
     std::string error;
     if (!ReadImageFile(input, &image, &error)) return Fail(error);
@@ -145,19 +155,13 @@ int main(int argc, char** argv) {
     // The loader's call when the library is attached to the process.
     DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
 
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
     ProgressBar bar(isatty(STDERR_FILENO) != 0);
     FilterRunHooks hooks;
     hooks.cancelled = [] { return gInterrupted.load(); };
     hooks.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
     const OSErr result = ApplyFilter(&PluginMain, parameters, &image, hooks);
     bar.Finish();
-    if (result == userCanceledErr && gInterrupted) {
-        std::fprintf(stderr, "glyra: cancelled; %s was not written\n", output.c_str());
-        return 130;
-    }
+    if (gInterrupted) return cancelled();
     if (result == memFullErr) return Fail("not enough memory to filter " + input);
     if (result != noErr) return Fail("the filter failed with result code " + std::to_string(result));
 
@@ -168,6 +172,10 @@ int main(int argc, char** argv) {
         const size_t at = error.find(partial);
         if (at != std::string::npos) error.replace(at, partial.size(), output);
         return Fail(error);
+    }
+    if (gInterrupted) {
+        std::remove(partial.c_str());
+        return cancelled();
     }
     if (std::rename(partial.c_str(), output.c_str()) != 0) {
         std::remove(partial.c_str());

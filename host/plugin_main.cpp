@@ -65,7 +65,9 @@ FilterGlobals* ObtainMemoryGlobals(FilterRecord* record, intptr_t* data, int16_t
         globals->result = result;
         globals->filterRecord = record;
     }
-    return static_cast<FilterGlobals*>(GlobalLock(reinterpret_cast<HGLOBAL>(*data)));
+    auto* globals = static_cast<FilterGlobals*>(GlobalLock(reinterpret_cast<HGLOBAL>(*data)));
+    if (!globals) *result = memFullErr;
+    return globals;
 }
 
 void ReleaseGlobals(FilterRecord* record, intptr_t* data) {
