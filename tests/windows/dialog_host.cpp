@@ -180,7 +180,7 @@ void DriveAboutBox() {
     clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, clicks, sizeof(INPUT));
-    Sleep(500);
+    for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(50);
     gLog << "about open after a click " << (IsWindow(about) ? 1 : 0) << "\n";
 }
 
