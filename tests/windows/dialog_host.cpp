@@ -113,6 +113,10 @@ void DriveParameterDialog(bool accept) {
         gLog << "no dialog appeared\n";
         return;
     }
+    // Once the dialog's thread has handled what is queued, the dialog has painted.
+    DWORD_PTR answer;
+    SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+    Sleep(200);
     Screenshot(dialog, "dialog-opening");
     Sleep(1500);  // the filtered preview renders
     Screenshot(dialog, "dialog-rendered");

@@ -7,7 +7,7 @@
 set -uo pipefail
 host_exe=$1 plugin=$2 native=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
-wine=/usr/lib/wine/wine64
+wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
 
 if [ ! -x "$wine" ]; then
   echo "SKIPPED: $wine is not installed, so the Windows build cannot be run here"
@@ -48,5 +48,5 @@ fi
 if grep -q " changed 0$" "$runs/Photoshop/windows/summary.txt"; then
   echo "Photoshop.exe: some runs changed nothing"; status=1
 fi
-wineserver -k >/dev/null 2>&1 || true
+"$wineserver" -k >/dev/null 2>&1 || true
 exit $status
