@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <cstring>
 
+#include "render/sample_math.h"
+
 namespace {
 
-constexpr double kOneOver255 = 0.00392156862745098;
 constexpr double kOneOver32768 = 0.000030517578125;
 
 // Rounds halves away from zero and clamps to 0..maximum; a value that is not a
@@ -14,7 +15,7 @@ int32_t RoundAndClamp(double x, int32_t maximum) {
     if (!(x == x)) return 0;
     if (x >= double(maximum)) return maximum;
     if (x <= 0) return 0;
-    return int32_t(x + 0.5);
+    return int32_t(RoundHalfAwayFromZero(x));
 }
 
 // Visits every pixel of passRect in row order, with its host address and its

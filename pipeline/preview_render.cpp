@@ -6,14 +6,12 @@
 
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
+#include "render/sample_math.h"
 
 bool PreviewSourceReady = false;
 
 namespace {
 
-constexpr double kOneOver255 = 0.00392156862745098;
-
-int64_t RoundHalfAway(double x) { return x >= 0 ? int64_t(x + 0.5) : int64_t(x - 0.5); }
 
 // One axis of the region: a span of the given length around the centre,
 // fitted into the image, or centred on it when longer.
@@ -22,7 +20,7 @@ void FitSpan(int64_t length, int64_t imageLength, double center, int32_t* low, i
     if (length > imageLength) {
         start = (imageLength - length) / 2;
     } else {
-        start = RoundHalfAway(center - double(length / 2));
+        start = RoundHalfAwayFromZero(center - double(length / 2));
         if (start < 0) start = 0;
         if (start + length > imageLength) start = imageLength - length;
     }
@@ -40,7 +38,7 @@ struct Axis {
 
 Axis LayOut(int32_t low, int32_t high, int32_t imageLength, int32_t paneLength, double zoom) {
     if (int64_t(high) - low > imageLength) {
-        const int64_t count = RoundHalfAway(imageLength / zoom);
+        const int64_t count = RoundHalfAwayFromZero(imageLength / zoom);
         return Axis{count, (paneLength - count) / 2, 0};
     }
     return Axis{paneLength, 0, low};
@@ -48,7 +46,7 @@ Axis LayOut(int32_t low, int32_t high, int32_t imageLength, int32_t paneLength, 
 
 // The image pixel shown by pane pixel i of an axis.
 int64_t ImagePixel(const Axis& axis, int64_t i, double zoom, int64_t magnification, int32_t imageLength) {
-    const int64_t at = axis.first + (magnification >= 2 ? i / magnification : RoundHalfAway(double(i) * zoom));
+    const int64_t at = axis.first + (magnification >= 2 ? i / magnification : RoundHalfAwayFromZero(double(i) * zoom));
     return std::clamp<int64_t>(at, 0, imageLength - 1);
 }
 
@@ -112,7 +110,7 @@ void RenderPreview(FilterGlobals* globals, bool filtered) {
     if (!PreviewSourceReady || !record->inData) return;
 
     const double z = ZoomFactor(globals->zoomLevel);
-    const int64_t q = RoundHalfAway(1.0 / z);
+    const int64_t q = RoundHalfAwayFromZero(1.0 / z);
     VRect region;
     PreviewRegion(globals, &region);
     if (filtered) {
@@ -159,7 +157,7 @@ void RenderPreview(FilterGlobals* globals, bool filtered) {
                     value = blend8 ? uint32_t((1 - m) * x + m * y) : y;
                 } else if (mask) {
                     const double blended = (1 - m) * double(x >> 7) + m * double(y >> 7);
-                    value = uint32_t(std::min<int64_t>(RoundHalfAway(blended), 255));
+                    value = uint32_t(std::min<int64_t>(RoundHalfAwayFromZero(blended), 255));
                 } else {
                     value = y >= 32768 ? 255 : y >> 7;
                 }

@@ -7,13 +7,13 @@
 #include "pipeline/message_pump.h"
 #include "render/accum_grid.h"
 #include "render/ray_list.h"
+#include "render/sample_math.h"
 #include "render/streak_profile.h"
 #include "render/trace_ray.h"
 
 namespace {
 
 constexpr int kMaxLines = 4;
-constexpr double kOneOver255 = 0.00392156862745098;
 
 // The line angles of a star, relative to the base angle; none for an unknown line type.
 int StarLines(int16_t lineType, double base, double angles[kMaxLines]) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "render/sample_math.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -10,8 +12,7 @@ constexpr double kPi = 3.14159265358979323846;
 // Degrees to radians, in the form every angle of the line walk uses.
 double Radians(double degrees) { return kPi / (180.0 / degrees); }
 
-// Rounds halves away from zero.
-int32_t Nearest(double m) { return m >= 0 ? int32_t(m + 0.5) : int32_t(m - 0.5); }
+int32_t Nearest(double m) { return int32_t(RoundHalfAwayFromZero(m)); }
 
 // Weight at a distance along the line: the table value at the whole pixel
 // below it, blended in the form the table's paired samples allow.
