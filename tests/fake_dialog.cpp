@@ -106,7 +106,7 @@ RunOutcome RunWithDialog(TestHost& host, FakeDialog& dialog,
 void FakeDialog::Run(FilterGlobals* globals, std::vector<std::function<void(FakeDialog&)>> actions) {
     state.globals = globals;
     pane.globals = globals;
-    opened = OpenParameterDialog(&state, globals, this, 0);
+    OpenParameterDialog(&state, globals, this, 0);
     // The user acts at once, before the opening's render request is handled;
     // after each action the queue is emptied as the dialog's loop would.
     for (auto& action : actions) {

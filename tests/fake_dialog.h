@@ -84,7 +84,6 @@ public:
     std::map<int, bool> checked;
     bool ended = false;
     int endCode = -1;
-    bool opened = false;
     ParameterDialogState state;
     PreviewPaneState pane;
 };

@@ -138,9 +138,7 @@ TEST(ParameterDialog, ATrackbarMoveWritesTheNumberWithTheCaretAtItsEndAndRequest
     session.Run({Do([](FakeDialog& d) { d.Drain(); }),  // let the opening's render finish
                  Do([&session](FakeDialog& d) {
                      d.MoveSlider(kLineTypeSlider, 4);
-                     MSG move;
-                     ASSERT_TRUE(PeekMessageA(&move, nullptr, 0, 0, PM_REMOVE));
-                     DispatchMessageA(&move);
+                     ASSERT_EQ(d.Step(), kFakeSliderMove);
                      EXPECT_EQ(session.Field(4), 4);
                      EXPECT_EQ(d.texts[kLineTypeEdit], "4");
                      EXPECT_EQ(d.selections[kLineTypeEdit], std::make_pair(1, 1));
@@ -152,9 +150,7 @@ TEST(ParameterDialog, ATrackbarMoveWritesTheNumberWithTheCaretAtItsEndAndRequest
                  Do([](FakeDialog& d) {
                      d.Drain();
                      d.Click(kPlainRadio);  // the button that is already set
-                     MSG click;
-                     PeekMessageA(&click, nullptr, 0, 0, PM_REMOVE);
-                     DispatchMessageA(&click);
+                     ASSERT_EQ(d.Step(), WM_COMMAND);
                      MSG request;
                      ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_NOREMOVE));
                      EXPECT_EQ(request.message, WM_PREVIEW_FILTERED);
@@ -194,10 +190,7 @@ TEST(PreviewScheduling, ThreeChangesDuringARenderAreAnsweredByOneRender) {
                      d.MoveSlider(kSpDensitySlider, 70);
                      d.Click(kAverageRadio);
                      // The opening's request renders first and is stopped by the first change.
-                     MSG request;
-                     ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_REMOVE));
-                     ASSERT_EQ(request.message, WM_PREVIEW_FILTERED);
-                     DispatchMessageA(&request);
+                     ASSERT_EQ(d.Step(), WM_PREVIEW_FILTERED);
                      EXPECT_EQ(CompletedRenders(session.host), 0);
                      EXPECT_EQ(PreviewState, PreviewIdle);
                      // Left: the restart the stop asked for, then the other two changes.
@@ -216,9 +209,8 @@ TEST(PreviewScheduling, AZoomDuringARenderPostsAPlainThenAFilteredRequest) {
     DialogSession session;
     session.Run({Do([&](FakeDialog& d) {
                      d.Click(kZoomInButton);
+                     ASSERT_EQ(d.Step(), WM_PREVIEW_FILTERED);  // the render, stopped by the zoom
                      MSG message;
-                     ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
-                     DispatchMessageA(&message);  // the render, stopped by the zoom
                      EXPECT_EQ(d.texts[kZoomLabel], "200%");
                      ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
                      EXPECT_EQ(message.message, WM_PREVIEW_PLAIN);
