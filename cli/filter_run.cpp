@@ -1,6 +1,6 @@
 #include "cli/filter_run.h"
 
-#include "host/parameter_table.h"
+#include "runner/recorded_parameters.h"
 #include "interface/result_codes.h"
 #include "runner/sample_scale.h"
 
@@ -32,16 +32,7 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     const HostImage input = HostImageFromFile(*image);
     TestHost host(input, settings);
 
-    std::vector<ScriptValue> values;
-    for (const ParameterInfo& info : kParameterTable) {
-        const int16_t value = parameters.*info.field;
-        if (info.kind == ParameterKind::Enumerated)
-            values.push_back(ScriptValue{info.key, typeEnumerated, int32_t(EnumeratorFromThresholdType(value)),
-                                         kThresholdTypeEnum});
-        else
-            values.push_back(ScriptValue{info.key, typeInteger, value, 0});
-    }
-    host.SetScriptValues(values);
+    host.SetScriptValues(RecordedParameters(parameters));
     const RunOutcome outcome = host.Run(entry, false);
     if (outcome.result != noErr) return outcome.result;
     // Two 16-bit file values share each interface value: a sample the filter

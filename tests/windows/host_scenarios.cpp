@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/parameter_table.h"
+#include "runner/recorded_parameters.h"
 #include "interface/result_codes.h"
 #include "runner/plugin_library.h"
 #include "runner/test_host.h"
@@ -49,17 +49,7 @@ HostImage Scene(int32_t width, int32_t height, int depth, int colorPlanes, bool 
 }
 
 std::vector<ScriptValue> Recorded() {
-    const int32_t values[kParameterCount] = {70, 230, 1, 30, 4, 80, 9, 40, 4, 60, 20, 30, 45};
-    std::vector<ScriptValue> script;
-    for (int i = 0; i < kParameterCount; ++i) {
-        const ParameterInfo& info = kParameterTable[i];
-        if (info.kind == ParameterKind::Enumerated)
-            script.push_back({info.key, typeEnumerated, int32_t(EnumeratorFromThresholdType(int16_t(values[i]))),
-                              kThresholdTypeEnum});
-        else
-            script.push_back({info.key, typeInteger, values[i], 0});
-    }
-    return script;
+    return RecordedParameters(FilterParameters{70, 230, 1, 30, 4, 80, 9, 40, 4, 60, 20, 30, 45});
 }
 
 struct Output {
