@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/image_file.h"
-#include "host/filter_parameters.h"
+#include "core/filter_parameters.h"
 #include "runner/test_host.h"
 
 struct FilterRunHooks {

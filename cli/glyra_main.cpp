@@ -12,9 +12,9 @@
 
 #include "cli/filter_run.h"
 #include "cli/image_file.h"
-#include "host/dll_main.h"
-#include "host/parameter_table.h"
-#include "host/plugin_main.h"
+#include "plugin/dll_main.h"
+#include "core/parameter_table.h"
+#include "plugin/plugin_main.h"
 #include "interface/result_codes.h"
 
 namespace {

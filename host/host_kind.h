@@ -11,7 +11,8 @@ enum HostKindValue : int32_t {
     HostKindAfterEffects = 11,
 };
 
-// Set by DLLMain on every call; read by the selectors and the filter pass.
+// Process-wide: set once by DLLMain at process attach, read by the selectors
+// and the filter pass.
 extern int32_t HostKind;
 
 // The host kind of an executable path: the name after the last backslash,

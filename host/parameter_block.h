@@ -1,7 +1,7 @@
 // The FilterParameters block in the host's parameters handle.
 #pragma once
 
-#include "host/filter_parameters.h"
+#include "core/filter_parameters.h"
 #include "interface/filter_record.h"
 
 // The block behind the record's parameters handle, or null when the handle or
@@ -11,3 +11,6 @@ FilterParameters* ParameterBlock(const FilterRecord* record);
 // Makes a 26-byte handle with the plug-in's own allocator, holding the
 // defaults; null when it cannot be made.
 Handle NewDefaultParameterBlock();
+
+// Copies the block into *parameters; false (and nothing copied) without one.
+bool CopyParameterBlock(const FilterRecord* record, FilterParameters* parameters);

@@ -2,7 +2,7 @@
 
 #include "host/handle_services.h"
 #include "host/parameter_block.h"
-#include "host/parameter_table.h"
+#include "core/parameter_table.h"
 #include "interface/result_codes.h"
 
 namespace {

@@ -3,15 +3,18 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/checked_size.h"
 #include "host/host_kind.h"
+#include "host/parameter_block.h"
 #include "interface/result_codes.h"
+#include "pipeline/host_checks.h"
 #include "pipeline/message_pump.h"
 #include "pipeline/plane_conversion.h"
-#include "pipeline/proxy_scale.h"
-#include "render/checked_size.h"
-#include "render/render_stars.h"
 
 namespace {
+
+FullWidthReference gFullWidthReference;
+RenderOptions gRenderOptions;
 
 // The pass may only touch pixels the host delivered: passRect must lie within
 // the delivered rectangles, and each buffer's rows must hold its pixels.
@@ -30,7 +33,21 @@ bool PassFitsBuffers(const FilterRecord* record, const Rect& pass, int bytesPerS
            fits(record->outRect, record->outRowBytes, record->outColumnBytes);
 }
 
+OSErr ResultOf(RenderStatus status) {
+    switch (status) {
+        case RenderStatus::Done: return noErr;
+        case RenderStatus::OutOfMemory: return memFullErr;
+        case RenderStatus::Cancelled: return userCanceledErr;
+    }
+    return memFullErr;
+}
+
 }  // namespace
+
+FullWidthReference& ProcessFullWidthReference() { return gFullWidthReference; }
+
+void SetPassRenderOptions(const RenderOptions& options) { gRenderOptions = options; }
+const RenderOptions& PassRenderOptions() { return gRenderOptions; }
 
 void FillColumnBytes(FilterGlobals* globals) {
     FilterRecord* record = globals->filterRecord;
@@ -39,11 +56,11 @@ void FillColumnBytes(FilterGlobals* globals) {
     if (record->outColumnBytes <= 0) record->outColumnBytes = columnBytes;
 }
 
-void RunFilterPass(FilterGlobals* globals) {
+void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
     FilterRecord* record = globals->filterRecord;
     const int bytesPerSample = BytesPerSample(record->imageMode);
     FillColumnBytes(globals);
-    if (PumpMessages()) {
+    if (PumpMessages(previewState)) {
         *globals->result = userCanceledErr;
         return;
     }
@@ -55,7 +72,17 @@ void RunFilterPass(FilterGlobals* globals) {
         *globals->result = paramErr;
         return;
     }
-    const double scale = HostKind == HostKindAfterEffects ? ProxyScale(globals) : 1.0;
+    StarSettings settings;
+    if (!CopyParameterBlock(record, &settings.parameters)) {
+        *globals->result = filterBadParameters;
+        return;
+    }
+    settings.width = width;
+    settings.height = height;
+    settings.hostPlanes = record->planes;
+    settings.scale =
+        HostKind == HostKindAfterEffects ? ProxyScale(record->wholeSize.h, &ProcessFullWidthReference()) : 1.0;
+    settings.reportProgress = true;
 
     const int planeCount = std::min<int>(record->planes, kWorkPlaneSlots);
     WorkPlaneSet planes{};
@@ -68,8 +95,8 @@ void RunFilterPass(FilterGlobals* globals) {
     }
     if (allocated) {
         ImportPlanes(globals, bytesPerSample, planeCount, &planes);
-        *globals->result = noErr;
-        RenderStars(globals, width, height, true, scale, &planes);
+        HostChecks checks(record, previewState);
+        *globals->result = ResultOf(RenderStars(settings, &planes, &checks, PassRenderOptions()));
         if (*globals->result == noErr) ExportPlanes(globals, bytesPerSample, planeCount, &planes);
     } else {
         *globals->result = memFullErr;

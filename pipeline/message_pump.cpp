@@ -2,11 +2,9 @@
 
 #include "platform/win32.h"
 
-int32_t PreviewState = PreviewIdle;
-
-bool PumpMessages() {
-    if (PreviewState == PreviewIdle) return false;
-    static MSG message;
+bool PumpMessages(const int32_t* previewState) {
+    if (!previewState || *previewState == PreviewIdle) return false;
+    MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_CLOSE) {
             MSG dropped;
@@ -17,8 +15,9 @@ bool PumpMessages() {
         }
         TranslateMessage(&message);
         DispatchMessageA(&message);
-        if (PreviewState == PreviewStop || PreviewState == PreviewRestart || PreviewState == PreviewRezoom)
-            return true;
+        // The handlers just dispatched may have moved the state.
+        const int32_t state = *previewState;
+        if (state == PreviewStop || state == PreviewRestart || state == PreviewRezoom) return true;
     }
     return false;
 }

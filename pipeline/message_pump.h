@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+// Values of the preview state word. The dialog owns the word (one per open
+// dialog) and moves it; the pump only reads it.
 enum PreviewStateValue : int32_t {
     PreviewIdle = 0,     // no preview render under way; the pump does nothing
     PreviewStop = 1,     // stop the running render; nothing follows
@@ -13,16 +15,13 @@ enum PreviewStateValue : int32_t {
     PreviewBusy = 4,     // a preview render is under way
 };
 
-// Process-wide; only the thread that called PluginMain touches it.
-extern int32_t PreviewState;
-
 constexpr unsigned kWmApp = 0x8000;
 constexpr unsigned WM_PREVIEW_FILTERED = kWmApp + 100;
 constexpr unsigned WM_PREVIEW_PLAIN = kWmApp + 101;
 
-// True when the running work must stop. Outside a preview render it returns
-// false at once; during one it dispatches the thread's waiting messages and
-// stops at the first after which the state asks for a stop, or at a close
-// request, which it puts back on the queue (dropping pending preview requests)
-// to be handled once the render has unwound.
-bool PumpMessages();
+// True when the running work must stop. Without a preview (a null or idle
+// state word) it returns false at once; during one it dispatches the thread's
+// waiting messages and stops at the first after which the state asks for a
+// stop, or at a close request, which it puts back on the queue (dropping
+// pending preview requests) to be handled once the render has unwound.
+bool PumpMessages(const int32_t* previewState);

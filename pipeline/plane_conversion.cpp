@@ -3,11 +3,9 @@
 #include <cstddef>
 #include <cstring>
 
-#include "render/sample_math.h"
+#include "core/sample_math.h"
 
 namespace {
-
-constexpr double kOneOver32768 = 0.000030517578125;
 
 // Rounds halves away from zero and clamps to 0..maximum; a value that is not a
 // number exports as 0.
@@ -37,8 +35,10 @@ void WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, 
 
 float ImportSample8(uint8_t sample) { return float(double(sample) * kOneOver255); }
 float ImportSample16(uint16_t sample) { return float(double(sample) * kOneOver32768); }
-uint8_t ExportSample8(float value) { return uint8_t(RoundAndClamp(double(value) * 255, 255)); }
-uint16_t ExportSample16(float value) { return uint16_t(RoundAndClamp(double(value) * 32768, 32768)); }
+uint8_t ExportSample8(float value) { return uint8_t(RoundAndClamp(double(value) * kFullScale8, kFullScale8)); }
+uint16_t ExportSample16(float value) {
+    return uint16_t(RoundAndClamp(double(value) * kFullScale16, kFullScale16));
+}
 
 void ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes) {
     const FilterRecord* record = globals->filterRecord;

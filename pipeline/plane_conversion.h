@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/filter_globals.h"
-#include "pipeline/work_planes.h"
+#include "core/work_planes.h"
 
 // Reads planes 0 to planeCount - 1 of every pixel of passRect from inData.
 void ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes);

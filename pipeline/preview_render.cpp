@@ -6,12 +6,9 @@
 
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
-#include "render/sample_math.h"
-
-bool PreviewSourceReady = false;
+#include "core/sample_math.h"
 
 namespace {
-
 
 // One axis of the region: a span of the given length around the centre,
 // fitted into the image, or centred on it when longer.
@@ -96,7 +93,7 @@ void RectIntersection(Rect* out, const Rect* a, const Rect* b) {
     *out = Rect{int16_t(result.top), int16_t(result.left), int16_t(result.bottom), int16_t(result.right)};
 }
 
-void RenderPreview(FilterGlobals* globals, bool filtered) {
+void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* session) {
     FilterRecord* record = globals->filterRecord;
     const int b = BytesPerSample(record->imageMode);
     const int planes = record->planes;
@@ -107,7 +104,7 @@ void RenderPreview(FilterGlobals* globals, bool filtered) {
     std::memset(globals->previewPixels, 0, size_t(paneWidth) * size_t(paneHeight) * size_t(n));
     std::memset(globals->previewMask, 0, size_t(paneWidth) * size_t(paneHeight));
     // Without the whole image from the host there is nothing to show.
-    if (!PreviewSourceReady || !record->inData) return;
+    if (!session->sourceReady || !record->inData) return;
 
     const double z = ZoomFactor(globals->zoomLevel);
     const int64_t q = RoundHalfAwayFromZero(1.0 / z);
@@ -119,7 +116,7 @@ void RenderPreview(FilterGlobals* globals, bool filtered) {
         VRect pass;
         RectIntersection(&pass, &region, &filter);
         globals->passRect = Rect{int16_t(pass.top), int16_t(pass.left), int16_t(pass.bottom), int16_t(pass.right)};
-        RunFilterPass(globals);
+        RunFilterPass(globals, &session->state);
         if (*globals->result != noErr || !record->outData) filtered = false;
     }
 
@@ -159,7 +156,7 @@ void RenderPreview(FilterGlobals* globals, bool filtered) {
                     const double blended = (1 - m) * double(x >> 7) + m * double(y >> 7);
                     value = uint32_t(std::min<int64_t>(RoundHalfAwayFromZero(blended), 255));
                 } else {
-                    value = y >= 32768 ? 255 : y >> 7;
+                    value = DisplaySample16(uint16_t(y));
                 }
                 out[p] = uint8_t(value);
             }

@@ -3,6 +3,13 @@
 #pragma once
 
 #include "host/filter_globals.h"
+#include "pipeline/message_pump.h"
+
+// The dialog's preview as the pipeline sees it; the dialog owns it.
+struct PreviewSession {
+    int32_t state = PreviewIdle;  // the preview state word the message pump reads
+    bool sourceReady = false;     // the host's buffers hold the whole image (the dialog's request succeeded)
+};
 
 // Image pixels per pane pixel: zoomLevel when it is 1 or more, else 1 / (2 - zoomLevel).
 double ZoomFactor(int16_t zoomLevel);
@@ -20,9 +27,6 @@ void RectIntersection(Rect* out, const Rect* a, const Rect* b);
 // Fills previewPixels and previewMask for the current view. With filtered set
 // it first runs the filter pass over the visible part of the filter rectangle
 // and shows the output buffer; a pass that stops or fails shows the input.
-// Reads the host's buffers only when the dialog's whole-image request succeeded.
-void RenderPreview(FilterGlobals* globals, bool filtered);
-
-// Whether the host's buffers hold the whole image (set by the dialog once its
-// request has succeeded); without it the preview shows an empty pane.
-extern bool PreviewSourceReady;
+// Reads the host's buffers only when the session's source is ready; otherwise
+// the pane stays empty.
+void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* session);

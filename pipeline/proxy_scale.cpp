@@ -2,14 +2,11 @@
 
 #include <cmath>
 
-int32_t fullWidthReference = 0;
-
-double ProxyScale(FilterGlobals* globals) {
-    const int32_t width = globals->filterRecord->wholeSize.h;
-    const int32_t reference = fullWidthReference;
-    if (reference == width) return 1.0;
-    if (std::ceil(reference * 0.25) == width) return 0.25;
-    if (std::ceil(reference * 0.5) == width) return 0.5;
-    fullWidthReference = width;
+double ProxyScale(int32_t wholeWidth, FullWidthReference* reference) {
+    const int32_t full = reference->width;
+    if (full == wholeWidth) return 1.0;
+    if (std::ceil(full * 0.25) == wholeWidth) return 0.25;
+    if (std::ceil(full * 0.5) == wholeWidth) return 0.5;
+    reference->width = wholeWidth;
     return 1.0;
 }

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 
-#include "host/filter_globals.h"
+// The width taken as the full resolution: the first width seen, replaced by
+// any later width that is neither a quarter nor a half of it.
+struct FullWidthReference {
+    int32_t width = 0;
+};
 
-// The widest whole-image width seen in this process, taken as full resolution.
-extern int32_t fullWidthReference;
-
-// 1.0, 0.5 or 0.25, from the whole image's width against the reference.
-double ProxyScale(FilterGlobals* globals);
+// 1.0, 0.5 or 0.25 for the whole image's width against the reference, which
+// follows the widths as described above.
+double ProxyScale(int32_t wholeWidth, FullWidthReference* reference);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "render/checked_size.h"
+#include "core/checked_size.h"
 
 AccumGrid* NewAccumGrid(int32_t rows, int32_t columns) {
     size_t elements = 0, blockBytes = 0, rowBytes = 0;

@@ -20,7 +20,7 @@ RayList* NewRayList(int32_t capacity) {
 
 bool AppendRayPoint(RayList* list, int32_t dx, int32_t dy, double weight) {
     if (list->last >= list->capacity - 1) {
-        const int64_t grown = list->capacity > 0 ? 2 * int64_t(list->capacity) : 128;
+        const int64_t grown = list->capacity > 0 ? 2 * int64_t(list->capacity) : kRayListCapacity;
         if (grown > INT32_MAX) return false;
         auto* points = static_cast<RayPoint*>(std::realloc(list->points, size_t(grown) * sizeof(RayPoint)));
         if (!points) return false;

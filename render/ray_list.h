@@ -15,6 +15,9 @@ struct RayList {
     RayPoint* points;
 };
 
+// The capacity a star line's list starts with; it doubles as the line grows.
+constexpr int32_t kRayListCapacity = 128;
+
 // Returns null when the list cannot be allocated.
 RayList* NewRayList(int32_t capacity);
 // Appends a point, doubling the storage when it is full. Returns false (and

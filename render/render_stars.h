@@ -1,20 +1,26 @@
-// The star render pass: finds the highlights of each colour plane, stamps
-// their star lines into an accumulator weighted by the streak profile, and
-// screen-blends the accumulator into the plane, in place.
+// The star render: finds the highlights of each colour plane, stamps their
+// star lines into an accumulator weighted by the streak profile, and
+// screen-blends the accumulator into the plane, in place. The entry point
+// chooses how: the reference path, or a faster one that gives the same output.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 
-#include "host/filter_globals.h"
-#include "pipeline/work_planes.h"
+#include "core/work_planes.h"
+#include "render/render_checks.h"
+#include "render/star_settings.h"
 
-// Renders into the planes of a width x height working rectangle. Writes the
-// result code only on failure: memFullErr when working storage cannot be had,
-// userCanceledErr when the host or the dialog stops the render.
-void RenderStars(FilterGlobals* globals, int32_t width, int32_t height, bool reportProgress, double scale,
-                 WorkPlaneSet* planes);
+enum class RenderPath {
+    Auto,       // the fastest path that fits, pass by pass
+    Reference,  // one source at a time on the calling thread
+};
 
-// Number of colour passes for a host plane count: the transparency plane of a
-// gray (2 planes) or RGB (4 planes) image is never rendered, and at most the
-// eight slots of a plane set are.
-int RenderedPlaneCount(int hostPlanes);
+struct RenderOptions {
+    RenderPath path = RenderPath::Auto;
+    int threads = 0;  // worker threads; 0 follows the machine
+};
+
+// Renders into the colour planes of a settings.width x settings.height working
+// rectangle. Checks are called on the calling thread only.
+RenderStatus RenderStars(const StarSettings& settings, WorkPlaneSet* planes, RenderChecks* checks,
+                         const RenderOptions& options);

@@ -30,7 +30,6 @@ ProfileTable* NewProfileTable(int32_t width, int32_t height, double scale, doubl
     auto* table = static_cast<ProfileTable*>(std::malloc(sizeof(ProfileTable)));
     if (!table) return nullptr;
     table->count = int32_t(count);
-    table->step = 2;
     table->values = static_cast<double*>(std::malloc(size_t(count ? count : 1) * sizeof(double)));
     if (!table->values) {
         std::free(table);
@@ -38,7 +37,7 @@ ProfileTable* NewProfileTable(int32_t width, int32_t height, double scale, doubl
     }
     const double r = 1.0 / scale;
     for (int32_t i = 0; i < table->count; ++i)
-        table->values[i] = StreakProfile(double(i / 2) * r, a0, e0, a1, e1, a2, e2, amp, o);
+        table->values[i] = StreakProfile(double(i / kProfileSamplesPerPixel) * r, a0, e0, a1, e1, a2, e2, amp, o);
     return table;
 }
 

@@ -10,10 +10,13 @@
 double StreakProfile(double d, double a0, double e0, double a1, double e1, double a2, double e2, double amp,
                      double o);
 
+// Samples per whole working pixel of distance: samples 2k and 2k + 1 both
+// hold the profile at k pixels.
+constexpr int32_t kProfileSamplesPerPixel = 2;
+
 struct ProfileTable {
     double* values;  // count samples
     int32_t count;   // 4 * max(width, height)
-    int32_t step;    // 2 samples per whole pixel of distance
 };
 
 // Samples 2k and 2k + 1 hold the profile at k working pixels, read at the

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "render/sample_math.h"
+#include "core/sample_math.h"
 
 namespace {
 
@@ -18,9 +18,10 @@ int32_t Nearest(double m) { return int32_t(RoundHalfAwayFromZero(m)); }
 // below it, blended in the form the table's paired samples allow.
 double WeightAt(double dist, const ProfileTable* table) {
     const int64_t k = int64_t(dist);
-    if (k < 0 || 2 * k + 1 >= table->count) return 0.0;
+    const int64_t at = kProfileSamplesPerPixel * k;
+    if (k < 0 || at + 1 >= table->count) return 0.0;
     const double f = dist - std::floor(dist);
-    return (1 - f) * table->values[2 * k + 1] + f * table->values[2 * k];
+    return (1 - f) * table->values[at + 1] + f * table->values[at];
 }
 
 }  // namespace

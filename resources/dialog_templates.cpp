@@ -1,7 +1,9 @@
 #include "resources/dialog_templates.h"
 
 #include <string>
+#include <vector>
 
+#include "core/parameter_table.h"
 #include "resources/byte_writer.h"
 #include "ui/dialog_ids.h"
 
@@ -31,58 +33,67 @@ struct Control {
 
 const std::u16string kFontName = u"ＭＳ Ｐゴシック";
 
-// The parameter dialog's controls in template order, which is also the tab order.
-const Control kParameterControls[] = {
-    {kOkButton, kButtonClass, u"OK", 268, 7, 50, 14, 0x50010001},
-    {kCancelButton, kButtonClass, u"ｷｬﾝｾﾙ", 268, 24, 50, 14, kPushButtonStyle},
-    {kPreviewPane, kStaticClass, u"", 165, 7, 78, 69, 0x50000107},
-    {kZoomInButton, kButtonClass, u"+", 249, 10, 13, 15, kPushButtonStyle},
-    {kZoomOutButton, kButtonClass, u"-", 249, 59, 13, 15, kPushButtonStyle},
-    {kGeneralGroup, kButtonClass, u"General", 165, 80, 153, 104, kGroupBoxStyle},
-    {kBrightnessEdit, kEditClass, u"", 289, 91, 20, 12, kEditStyle},
-    {kThresholdEdit, kEditClass, u"", 289, 109, 20, 12, kEditStyle},
-    {kPlainRadio, kButtonClass, u"Plain", 214, 129, 30, 10, kRadioStyle},
-    {kAverageRadio, kButtonClass, u"RGB", 246, 129, 25, 10, kRadioStyle},
-    {kWeightedRadio, kButtonClass, u"WRGB", 274, 129, 38, 10, kRadioStyle},
-    {kAngleEdit, kEditClass, u"", 289, 145, 20, 12, kEditStyle},
-    {kLineTypeEdit, kEditClass, u"", 289, 163, 20, 12, kEditStyle},
-    {kH0DensityEdit, kEditClass, u"", 130, 20, 20, 12, kEditStyle},
-    {kH0ExtentEdit, kEditClass, u"", 130, 37, 20, 12, kEditStyle},
-    {kSpDensityEdit, kEditClass, u"", 130, 111, 20, 12, kEditStyle},
-    {kSpExtentEdit, kEditClass, u"", 130, 128, 20, 12, kEditStyle},
-    {kSpAmplitudeEdit, kEditClass, u"", 130, 146, 20, 12, kEditStyle},
-    {kSpDephaseEdit, kEditClass, u"", 130, 164, 20, 12, kEditStyle},
-    {kBrightnessSlider, kTrackbarClass, u"Slider1", 209, 91, 80, 12, kTrackbarStyle},
-    {kThresholdSlider, kTrackbarClass, u"Slider1", 209, 109, 80, 12, kTrackbarStyle},
-    {kAngleSlider, kTrackbarClass, u"Slider1", 209, 145, 80, 12, kTrackbarStyle},
-    {kLineTypeSlider, kTrackbarClass, u"Slider1", 209, 163, 80, 12, kTrackbarStyle},
-    {kH0DensitySlider, kTrackbarClass, u"Slider1", 50, 20, 80, 12, kTrackbarStyle},
-    {kH0ExtentSlider, kTrackbarClass, u"Slider1", 50, 37, 80, 12, kTrackbarStyle},
-    {kSpDensitySlider, kTrackbarClass, u"Slider1", 50, 111, 80, 12, kTrackbarStyle},
-    {kSpExtentSlider, kTrackbarClass, u"Slider1", 50, 128, 80, 12, kTrackbarStyle},
-    {kSpAmplitudeSlider, kTrackbarClass, u"Slider1", 50, 146, 80, 12, kTrackbarStyle},
-    {kSpDephaseSlider, kTrackbarClass, u"Slider1", 50, 164, 80, 12, kTrackbarStyle},
-    {kBrightnessCaption, kStaticClass, u"Brightns", 169, 91, 35, 12, kCaptionStyle},
-    {kThresholdCaption, kStaticClass, u"Threshld", 169, 109, 35, 12, kCaptionStyle},
-    {kAngleCaption, kStaticClass, u"Angle", 169, 145, 35, 12, kCaptionStyle},
-    {kZoomLabel, kStaticClass, u"100%", 245, 36, 19, 15, 0x50020201},
-    {kLineTypeCaption, kStaticClass, u"Linetype", 169, 163, 35, 12, kCaptionStyle},
-    {kHighlightGroup, kButtonClass, u"Highlight", 7, 7, 153, 87, kGroupBoxStyle},
-    {kH0DensityCaption, kStaticClass, u"H0 Density", 10, 20, 35, 12, kCaptionStyle},
-    {kH0ExtentCaption, kStaticClass, u"H0 Extent", 10, 37, 35, 12, kCaptionStyle},
-    {kSpectrumGroup, kButtonClass, u"Spectrum", 7, 98, 153, 86, kGroupBoxStyle},
-    {kSpDensityCaption, kStaticClass, u"Density", 10, 111, 35, 12, kCaptionStyle},
-    {kSpExtentCaption, kStaticClass, u"Extent", 10, 128, 35, 12, kCaptionStyle},
-    {kSpAmplitudeCaption, kStaticClass, u"Amp", 10, 146, 35, 12, kCaptionStyle},
-    {kSpDephaseCaption, kStaticClass, u"Dephasing", 10, 164, 35, 12, kCaptionStyle},
-    {kThresholdTypeCaption, kStaticClass, u"ThrshType", 169, 130, 35, 8, kCaptionStyle},
-    {kH1DensityEdit, kEditClass, u"", 130, 54, 20, 12, kEditStyle},
-    {kH1ExtentEdit, kEditClass, u"", 130, 71, 20, 12, kEditStyle},
-    {kH1DensitySlider, kTrackbarClass, u"Slider1", 50, 54, 80, 12, kTrackbarStyle},
-    {kH1ExtentSlider, kTrackbarClass, u"Slider1", 50, 71, 80, 12, kTrackbarStyle},
-    {kH1DensityCaption, kStaticClass, u"H1 Density", 10, 54, 35, 12, kCaptionStyle},
-    {kH1ExtentCaption, kStaticClass, u"H1 Extent", 10, 71, 35, 12, kCaptionStyle},
-};
+uint16_t Caption(int16_t FilterParameters::*field) { return uint16_t(ParameterOf(field).captionId); }
+uint16_t Edit(int16_t FilterParameters::*field) { return uint16_t(ParameterOf(field).editId); }
+uint16_t Slider(int16_t FilterParameters::*field) { return uint16_t(ParameterOf(field).sliderId); }
+uint16_t Radio(ThresholdType type) { return uint16_t(kThresholdTypeTable[type].radioId); }
+
+// The parameter dialog's controls in template order, which is also the tab
+// order. The ids of the parameters' controls come from the parameter table.
+std::vector<Control> ParameterControls() {
+    using P = FilterParameters;
+    return {
+        {kOkButton, kButtonClass, u"OK", 268, 7, 50, 14, 0x50010001},
+        {kCancelButton, kButtonClass, u"ｷｬﾝｾﾙ", 268, 24, 50, 14, kPushButtonStyle},
+        {kPreviewPane, kStaticClass, u"", 165, 7, 78, 69, 0x50000107},
+        {kZoomInButton, kButtonClass, u"+", 249, 10, 13, 15, kPushButtonStyle},
+        {kZoomOutButton, kButtonClass, u"-", 249, 59, 13, 15, kPushButtonStyle},
+        {kGeneralGroup, kButtonClass, u"General", 165, 80, 153, 104, kGroupBoxStyle},
+        {Edit(&P::brightness), kEditClass, u"", 289, 91, 20, 12, kEditStyle},
+        {Edit(&P::threshold), kEditClass, u"", 289, 109, 20, 12, kEditStyle},
+        {Radio(Plain), kButtonClass, u"Plain", 214, 129, 30, 10, kRadioStyle},
+        {Radio(Average), kButtonClass, u"RGB", 246, 129, 25, 10, kRadioStyle},
+        {Radio(WeightedAverage), kButtonClass, u"WRGB", 274, 129, 38, 10, kRadioStyle},
+        {Edit(&P::angle), kEditClass, u"", 289, 145, 20, 12, kEditStyle},
+        {Edit(&P::lineType), kEditClass, u"", 289, 163, 20, 12, kEditStyle},
+        {Edit(&P::h0Density), kEditClass, u"", 130, 20, 20, 12, kEditStyle},
+        {Edit(&P::h0Extent), kEditClass, u"", 130, 37, 20, 12, kEditStyle},
+        {Edit(&P::spDensity), kEditClass, u"", 130, 111, 20, 12, kEditStyle},
+        {Edit(&P::spExtent), kEditClass, u"", 130, 128, 20, 12, kEditStyle},
+        {Edit(&P::spAmplitude), kEditClass, u"", 130, 146, 20, 12, kEditStyle},
+        {Edit(&P::spDephase), kEditClass, u"", 130, 164, 20, 12, kEditStyle},
+        {Slider(&P::brightness), kTrackbarClass, u"Slider1", 209, 91, 80, 12, kTrackbarStyle},
+        {Slider(&P::threshold), kTrackbarClass, u"Slider1", 209, 109, 80, 12, kTrackbarStyle},
+        {Slider(&P::angle), kTrackbarClass, u"Slider1", 209, 145, 80, 12, kTrackbarStyle},
+        {Slider(&P::lineType), kTrackbarClass, u"Slider1", 209, 163, 80, 12, kTrackbarStyle},
+        {Slider(&P::h0Density), kTrackbarClass, u"Slider1", 50, 20, 80, 12, kTrackbarStyle},
+        {Slider(&P::h0Extent), kTrackbarClass, u"Slider1", 50, 37, 80, 12, kTrackbarStyle},
+        {Slider(&P::spDensity), kTrackbarClass, u"Slider1", 50, 111, 80, 12, kTrackbarStyle},
+        {Slider(&P::spExtent), kTrackbarClass, u"Slider1", 50, 128, 80, 12, kTrackbarStyle},
+        {Slider(&P::spAmplitude), kTrackbarClass, u"Slider1", 50, 146, 80, 12, kTrackbarStyle},
+        {Slider(&P::spDephase), kTrackbarClass, u"Slider1", 50, 164, 80, 12, kTrackbarStyle},
+        {Caption(&P::brightness), kStaticClass, u"Brightns", 169, 91, 35, 12, kCaptionStyle},
+        {Caption(&P::threshold), kStaticClass, u"Threshld", 169, 109, 35, 12, kCaptionStyle},
+        {Caption(&P::angle), kStaticClass, u"Angle", 169, 145, 35, 12, kCaptionStyle},
+        {kZoomLabel, kStaticClass, u"100%", 245, 36, 19, 15, 0x50020201},
+        {Caption(&P::lineType), kStaticClass, u"Linetype", 169, 163, 35, 12, kCaptionStyle},
+        {kHighlightGroup, kButtonClass, u"Highlight", 7, 7, 153, 87, kGroupBoxStyle},
+        {Caption(&P::h0Density), kStaticClass, u"H0 Density", 10, 20, 35, 12, kCaptionStyle},
+        {Caption(&P::h0Extent), kStaticClass, u"H0 Extent", 10, 37, 35, 12, kCaptionStyle},
+        {kSpectrumGroup, kButtonClass, u"Spectrum", 7, 98, 153, 86, kGroupBoxStyle},
+        {Caption(&P::spDensity), kStaticClass, u"Density", 10, 111, 35, 12, kCaptionStyle},
+        {Caption(&P::spExtent), kStaticClass, u"Extent", 10, 128, 35, 12, kCaptionStyle},
+        {Caption(&P::spAmplitude), kStaticClass, u"Amp", 10, 146, 35, 12, kCaptionStyle},
+        {Caption(&P::spDephase), kStaticClass, u"Dephasing", 10, 164, 35, 12, kCaptionStyle},
+        {Caption(&P::thresholdType), kStaticClass, u"ThrshType", 169, 130, 35, 8, kCaptionStyle},
+        {Edit(&P::h1Density), kEditClass, u"", 130, 54, 20, 12, kEditStyle},
+        {Edit(&P::h1Extent), kEditClass, u"", 130, 71, 20, 12, kEditStyle},
+        {Slider(&P::h1Density), kTrackbarClass, u"Slider1", 50, 54, 80, 12, kTrackbarStyle},
+        {Slider(&P::h1Extent), kTrackbarClass, u"Slider1", 50, 71, 80, 12, kTrackbarStyle},
+        {Caption(&P::h1Density), kStaticClass, u"H1 Density", 10, 54, 35, 12, kCaptionStyle},
+        {Caption(&P::h1Extent), kStaticClass, u"H1 Extent", 10, 71, 35, 12, kCaptionStyle},
+    };
+}
 
 void ClassOrName(ByteWriter& out, uint16_t windowClass) {
     if (windowClass == kTrackbarClass) {
@@ -99,14 +110,15 @@ std::vector<uint8_t> BuildParameterDialogTemplate() {
     ByteWriter out;
     out.U32(0x80C800C0);  // popup, caption, system menu, modal frame, set font
     out.U32(0);
-    out.U16(uint16_t(sizeof kParameterControls / sizeof kParameterControls[0]));
+    const std::vector<Control> controls = ParameterControls();
+    out.U16(uint16_t(controls.size()));
     for (int16_t v : {0, 0, 325, 191}) out.U16(uint16_t(v));
     out.U16(0);  // no menu
     out.U16(0);  // default class
     out.Utf16(u"ﾀﾞｲｱﾛｸﾞ");
     out.U16(9);
     out.Utf16(kFontName);
-    for (const Control& c : kParameterControls) {
+    for (const Control& c : controls) {
         out.AlignTo(4);
         out.U32(c.style);
         out.U32(0);

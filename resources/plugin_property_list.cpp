@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/parameter_table.h"
+#include "core/parameter_table.h"
 #include "resources/byte_writer.h"
 
 namespace {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/sample_math.h"
+
 struct HostImage {
     int32_t width = 0;
     int32_t height = 0;
@@ -22,7 +24,7 @@ struct HostImage {
     uint16_t At(int32_t row, int32_t column, int plane) const {
         return samples[(size_t(row) * size_t(width) + size_t(column)) * size_t(SamplesPerPixel()) + size_t(plane)];
     }
-    uint16_t FullScale() const { return depth == 16 ? 32768 : 255; }
+    uint16_t FullScale() const { return uint16_t(depth == 16 ? kFullScale16 : kFullScale8); }
 };
 
 // A blank image of the given shape.

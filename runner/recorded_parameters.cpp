@@ -1,6 +1,6 @@
 #include "runner/recorded_parameters.h"
 
-#include "host/parameter_table.h"
+#include "core/parameter_table.h"
 
 std::vector<ScriptValue> RecordedParameters(const FilterParameters& parameters) {
     std::vector<ScriptValue> values;

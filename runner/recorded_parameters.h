@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "host/filter_parameters.h"
+#include "core/filter_parameters.h"
 #include "runner/test_host.h"
 
 // The thirteen values in key order, the threshold type as its enumerator.

@@ -56,7 +56,7 @@ bool PaddedSample(const HostImage& image, int32_t row, int32_t column, int plane
         return true;
     }
     if (padding >= 0 && padding <= 255) {
-        *out = image.depth == 16 ? uint16_t((padding * 32768 + 127) / 255) : uint16_t(padding);
+        *out = image.depth == 16 ? uint16_t((padding * kFullScale16 + 127) / 255) : uint16_t(padding);
         return true;
     }
     if (padding == plugInWantsEdgeReplication) {

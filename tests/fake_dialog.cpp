@@ -6,6 +6,7 @@
 #include "runner/test_host.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
+#include "ui/native/native_ui.h"
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
 #include "ui/preview_pane_rules.h"
@@ -25,9 +26,9 @@ LRESULT FakeDialogProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == kFakePaneMessage) {
         const auto x = int16_t(LOWORD(uintptr_t(lParam))), y = int16_t(HIWORD(uintptr_t(lParam)));
-        if (wParam == WM_LBUTTONDOWN) OnPanePress(&dialog->pane, &dialog->state, x, y);
-        if (wParam == WM_MOUSEMOVE) OnPaneDrag(&dialog->pane, &dialog->state, x, y);
-        if (wParam == WM_LBUTTONUP) OnPaneRelease(&dialog->pane, &dialog->state);
+        if (wParam == WM_LBUTTONDOWN) OnPanePress(&dialog->state, x, y);
+        if (wParam == WM_MOUSEMOVE) OnPaneDrag(&dialog->state, x, y);
+        if (wParam == WM_LBUTTONUP) OnPaneRelease(&dialog->state);
         return TRUE;
     }
     return DispatchParameterDialogMessage(&dialog->state, message, wParam, lParam, 0);
@@ -44,15 +45,13 @@ FakeDialog::~FakeDialog() {
     if (gCurrent == this) gCurrent = nullptr;
     PlatformClearMessageQueue();
     PlatformDestroyWindow(window);
-    PreviewState = PreviewIdle;
 }
 
 void FakeDialog::SetItemText(int id, const char* text) {
     texts[id] = text;
     // An edit field tells its dialog at once, as a Win32 edit does.
     if (!state.globals) return;
-    for (const ParameterRow& row : kParameterRows)
-        if (row.editId == id) DispatchParameterDialogMessage(&state, WM_COMMAND, MAKEWPARAM(WORD(id), EN_CHANGE), 0, 0);
+    if (ParameterByEdit(id)) DispatchParameterDialogMessage(&state, WM_COMMAND, MAKEWPARAM(WORD(id), EN_CHANGE), 0, 0);
 }
 
 int FakeDialog::GetItemText(int id, char* buffer, int size) {
@@ -105,8 +104,7 @@ RunOutcome RunWithDialog(TestHost& host, FakeDialog& dialog,
 
 void FakeDialog::Run(FilterGlobals* globals, std::vector<std::function<void(FakeDialog&)>> actions) {
     state.globals = globals;
-    pane.globals = globals;
-    OpenParameterDialog(&state, globals, this, 0);
+    OpenParameterDialog(&state, globals, this);
     // The user acts at once, before the opening's render request is handled;
     // after each action the queue is emptied as the dialog's loop would.
     for (auto& action : actions) {
@@ -115,5 +113,4 @@ void FakeDialog::Run(FilterGlobals* globals, std::vector<std::function<void(Fake
         Drain();
     }
     Drain();
-    PreviewState = PreviewIdle;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/parameter_table.h"
 #include "pipeline/message_pump.h"
 #include "platform/platform_testing.h"
 #include "ui/dialog_controls.h"
@@ -30,7 +31,7 @@ public:
     // DialogControls
     void SetCaption(const char* text) override { caption = text; }
     void CenterOnDesktop() override { ++centered; }
-    void AttachPreviewPane(uintptr_t) override { ++attached; }
+    void AttachPreviewPane() override { ++attached; }
     Rect PreviewFrame() override { return frame; }
     void PostToDialog(unsigned message, uintptr_t wParam, intptr_t lParam) override {
         PostMessageA(window, message, wParam, lParam);
@@ -85,8 +86,13 @@ public:
     bool ended = false;
     int endCode = -1;
     ParameterDialogState state;
-    PreviewPaneState pane;
 };
+
+// The dialog controls of a parameter, from the parameter table.
+inline int CaptionOf(int16_t FilterParameters::*field) { return ParameterOf(field).captionId; }
+inline int EditOf(int16_t FilterParameters::*field) { return ParameterOf(field).editId; }
+inline int SliderOf(int16_t FilterParameters::*field) { return ParameterOf(field).sliderId; }
+inline int RadioOf(ThresholdType type) { return kThresholdTypeTable[type].radioId; }
 
 // A whole run with the dialog in a host: the user does what the function says
 // (it is handed the dialog and the plug-in's globals), then presses OK.

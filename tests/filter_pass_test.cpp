@@ -64,7 +64,7 @@ TEST(FilterPass, ReadsAndWritesOnlyThePassRectangleOffTheOrigin) {
     for (int bytes : {1, 2}) {
         PassBench bench(3, bytes, 6, 5, Rect{1, 2, 4, 5});
         bench.parameters.threshold = 255;  // nothing qualifies: the pass copies its rectangle
-        RunFilterPass(&bench.globals);
+        RunFilterPass(&bench.globals, nullptr);
         ASSERT_EQ(bench.result, noErr);
         EXPECT_EQ(bench.record.inColumnBytes, 3 * bytes) << "filled in where the host left 0";
         const size_t pixel = size_t(3 * bytes);
@@ -93,7 +93,7 @@ TEST(FilterPass, AnEmptyPassLeavesTheResultAlone) {
         PassBench bench(1, 1, 6, 5, pass);
         bench.result = 123;
         const auto before = bench.out;
-        RunFilterPass(&bench.globals);
+        RunFilterPass(&bench.globals, nullptr);
         EXPECT_EQ(bench.result, 123);
         EXPECT_EQ(bench.out, before);
     }
@@ -103,19 +103,20 @@ TEST(FilterPass, APassOutsideTheDeliveredBuffersIsRefused) {
     for (Rect pass : {Rect{0, 0, 6, 6}, Rect{-1, 0, 2, 2}, Rect{0, 4, 2, 7}}) {
         PassBench bench(1, 1, 6, 5, pass);
         const auto before = bench.out;
-        RunFilterPass(&bench.globals);
+        RunFilterPass(&bench.globals, nullptr);
         EXPECT_EQ(bench.result, paramErr);
         EXPECT_EQ(bench.out, before);
     }
     PassBench missing(1, 1, 6, 5, Rect{0, 0, 2, 2});
     missing.record.inData = nullptr;
-    RunFilterPass(&missing.globals);
+    RunFilterPass(&missing.globals, nullptr);
     EXPECT_EQ(missing.result, paramErr);
 }
 
 namespace {
+int32_t gPreviewState = PreviewIdle;
 LRESULT StopOnCommand(HWND, UINT message, WPARAM, LPARAM) {
-    if (message == WM_COMMAND) PreviewState = PreviewStop;
+    if (message == WM_COMMAND) gPreviewState = PreviewStop;
     return 0;
 }
 }  // namespace
@@ -124,22 +125,21 @@ TEST(FilterPass, AStopPendingAtTheStartWritesNothing) {
     PlatformClearMessageQueue();
     HWND dialog = PlatformCreateWindow(StopOnCommand);
     PostMessageA(dialog, WM_COMMAND, 1, 0);
-    PreviewState = PreviewBusy;
+    gPreviewState = PreviewBusy;
     PassBench bench(3, 1, 6, 5, Rect{0, 0, 5, 6});
     bench.in[0] = 255;
     const auto before = bench.out;
-    RunFilterPass(&bench.globals);
+    RunFilterPass(&bench.globals, &gPreviewState);
     EXPECT_EQ(bench.result, userCanceledErr);
     EXPECT_EQ(bench.out, before);
     EXPECT_TRUE(RenderBench::progress.empty()) << "no render started";
-    PreviewState = PreviewIdle;
     PlatformDestroyWindow(dialog);
 }
 
 TEST(FilterPass, MoreThanEightHostPlanesTouchOnlyTheFirstEight) {
     PassBench bench(10, 1, 4, 3, Rect{0, 0, 3, 4});
     for (size_t i = 0; i < bench.in.size(); ++i) bench.in[i] = 255;
-    RunFilterPass(&bench.globals);
+    RunFilterPass(&bench.globals, nullptr);
     ASSERT_EQ(bench.result, noErr);
     for (int32_t row = 0; row < 3; ++row)
         for (int32_t column = 0; column < 4; ++column) {
@@ -150,26 +150,23 @@ TEST(FilterPass, MoreThanEightHostPlanesTouchOnlyTheFirstEight) {
         }
 }
 
-TEST(ProxyScale, FollowsTheWidestWidthSeen) {
+TEST(ProxyScale, FollowsAnyWidthThatIsNeitherAHalfNorAQuarterOfTheReference) {
     auto sequence = [](std::vector<int16_t> widths) {
-        fullWidthReference = 0;
-        RenderBench bench(1, 1, 1);
+        FullWidthReference reference;
         std::vector<double> scales;
-        for (int16_t width : widths) {
-            bench.record.wholeSize.h = width;
-            scales.push_back(ProxyScale(&bench.globals));
-        }
+        for (int16_t width : widths) scales.push_back(ProxyScale(width, &reference));
         return scales;
     };
     EXPECT_EQ(sequence({640, 320, 160, 640}), (std::vector<double>{1.0, 0.5, 0.25, 1.0}));
     EXPECT_EQ(sequence({320, 640}), (std::vector<double>{1.0, 1.0}));
     EXPECT_EQ(sequence({641, 161, 321}), (std::vector<double>{1.0, 0.25, 0.5}));
-    fullWidthReference = 0;
+    EXPECT_EQ(sequence({640, 500, 250, 160}), (std::vector<double>{1.0, 1.0, 0.5, 1.0}))
+        << "a narrower width that is no fraction of the reference replaces it";
 }
 
 TEST(ProxyScale, AfterEffectsPreviewsKeepTheStreakLengthOfTheFullFrame) {
     ScopedHostKind afterEffects(HostKindAfterEffects);
-    fullWidthReference = 0;
+    ProcessFullWidthReference() = FullWidthReference{};
     auto lit = [](int32_t width) {
         HostImage image = MakeHostImage(width, 1, 8, 1, false);
         image.At(0, 0, 0) = 255;
@@ -184,5 +181,5 @@ TEST(ProxyScale, AfterEffectsPreviewsKeepTheStreakLengthOfTheFullFrame) {
     // Pixel k of the half-size frame reads the profile at 2(k - 1): as pixel 2k - 1 of the full frame.
     for (int32_t k = 2; k < 40; ++k)
         EXPECT_EQ(half.Image().At(0, k, 0), full.Image().At(0, 2 * k - 1, 0)) << k;
-    fullWidthReference = 0;
+    ProcessFullWidthReference() = FullWidthReference{};
 }

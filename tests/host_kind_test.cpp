@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "host/dll_main.h"
+#include "host/module_instance.h"
+#include "plugin/dll_main.h"
 #include "host/host_kind.h"
 #include "platform/platform_testing.h"
 #include "tests/test_support.h"
@@ -28,7 +29,7 @@ TEST(HostKind, ExecutableNamesAreComparedExactly) {
     EXPECT_EQ(HostKindFromPath(nullptr), HostKindOther);
 }
 
-TEST(HostKind, DllMainDetectsTheHostOnEveryCallAndKeepsTheModuleOfAttach) {
+TEST(HostKind, DllMainDetectsTheHostAndKeepsTheModuleAtProcessAttachOnly) {
     ScopedHostKind restore(HostKindOther);
     HINSTANCE savedModule = ModuleInstance;
     auto* module = reinterpret_cast<HINSTANCE>(uintptr_t(0x1000));
@@ -38,18 +39,21 @@ TEST(HostKind, DllMainDetectsTheHostOnEveryCallAndKeepsTheModuleOfAttach) {
     EXPECT_EQ(HostKind, HostKindAfterEffects);
     EXPECT_EQ(ModuleInstance, module);
 
+    // Worker threads attach and detach while the library runs: nothing changes.
     PlatformSetExecutablePath("C:\\Adobe\\premiere.exe");
     EXPECT_EQ(DLLMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x2000)), DLL_THREAD_ATTACH, nullptr), TRUE);
-    EXPECT_EQ(HostKind, HostKindPremiere);
-    EXPECT_EQ(ModuleInstance, module) << "only process attach records the module";
+    EXPECT_EQ(DLLMain(module, DLL_THREAD_DETACH, nullptr), TRUE);
+    EXPECT_EQ(DLLMain(module, DLL_PROCESS_DETACH, nullptr), TRUE);
+    EXPECT_EQ(HostKind, HostKindAfterEffects);
+    EXPECT_EQ(ModuleInstance, module);
 
     PlatformSetExecutablePath("C:\\Adobe\\photoshop.exe");
-    EXPECT_EQ(DLLMain(module, DLL_PROCESS_DETACH, nullptr), TRUE);
+    EXPECT_EQ(DLLMain(module, DLL_PROCESS_ATTACH, nullptr), TRUE);
     EXPECT_EQ(HostKind, HostKindOther);
 
     // A path longer than the 256-character buffer cannot be trusted to end in the real name.
     PlatformSetExecutablePath("C:\\" + std::string(300, 'x') + "\\Photoshop.exe");
-    DLLMain(module, DLL_THREAD_DETACH, nullptr);
+    DLLMain(module, DLL_PROCESS_ATTACH, nullptr);
     EXPECT_EQ(HostKind, HostKindOther);
 
     PlatformSetExecutablePath("/usr/bin/glyra_tests");

@@ -8,10 +8,11 @@
 namespace {
 
 std::vector<UINT> gHandled;
+int32_t gState = PreviewIdle;
 
 LRESULT Dialog(HWND, UINT message, WPARAM, LPARAM) {
     gHandled.push_back(message);
-    if (message == WM_COMMAND) PreviewState = PreviewStop;
+    if (message == WM_COMMAND) gState = PreviewStop;
     return 0;
 }
 
@@ -23,7 +24,7 @@ struct PumpBench {
         dialog = PlatformCreateWindow(Dialog);
     }
     ~PumpBench() {
-        PreviewState = PreviewIdle;
+        gState = PreviewIdle;
         PlatformClearMessageQueue();
         PlatformDestroyWindow(dialog);
     }
@@ -35,34 +36,35 @@ TEST(PumpMessages, DoesNothingOutsideAPreviewRender) {
     PumpBench bench;
     PostMessageA(bench.dialog, WM_PAINT, 0, 0);
     PostMessageA(bench.dialog, WM_COMMAND, 1, 0);
-    EXPECT_FALSE(PumpMessages());
+    EXPECT_FALSE(PumpMessages(&gState));
+    EXPECT_FALSE(PumpMessages(nullptr)) << "outside a preview there is no state word";
     EXPECT_EQ(PlatformQueuedMessageCount(), 2u);
     EXPECT_TRUE(gHandled.empty());
 }
 
 TEST(PumpMessages, DispatchesInOrderAndStopsAfterTheMessageThatAsksForIt) {
     PumpBench bench;
-    PreviewState = PreviewBusy;
+    gState = PreviewBusy;
     PostMessageA(bench.dialog, WM_PAINT, 0, 0);
     PostMessageA(bench.dialog, WM_COMMAND, 1, 0);
     PostMessageA(bench.dialog, WM_PAINT, 0, 0);
-    EXPECT_TRUE(PumpMessages());
+    EXPECT_TRUE(PumpMessages(&gState));
     EXPECT_EQ(gHandled, (std::vector<UINT>{WM_PAINT, WM_COMMAND}));
     EXPECT_EQ(PlatformQueuedMessageCount(), 1u) << "the rest waits for the dialog's loop";
 
-    PreviewState = PreviewBusy;
+    gState = PreviewBusy;
     gHandled.clear();
-    EXPECT_FALSE(PumpMessages()) << "an emptied queue lets the render go on";
+    EXPECT_FALSE(PumpMessages(&gState)) << "an emptied queue lets the render go on";
     EXPECT_EQ(gHandled, (std::vector<UINT>{WM_PAINT}));
 }
 
 TEST(PumpMessages, ACloseDropsPendingPreviewRequestsAndIsPostedAgain) {
     PumpBench bench;
-    PreviewState = PreviewBusy;
+    gState = PreviewBusy;
     PostMessageA(bench.dialog, WM_CLOSE, 5, 6);
     PostMessageA(bench.dialog, WM_PREVIEW_FILTERED, 0, 0);
     PostMessageA(bench.dialog, WM_PREVIEW_PLAIN, 0, 0);
-    EXPECT_TRUE(PumpMessages());
+    EXPECT_TRUE(PumpMessages(&gState));
     EXPECT_TRUE(gHandled.empty()) << "nothing was dispatched";
     MSG message;
     ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));

@@ -8,6 +8,7 @@
 #include "tests/fake_dialog.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
+#include "ui/native/native_ui.h"
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
 
@@ -70,15 +71,15 @@ TEST(ParameterDialog, OpensWithTheFieldsClampedByTheirTrackbarsAndCancelRestores
              EXPECT_EQ(d.caption, "Glyra 0.4.4");
              EXPECT_EQ(d.centered, 1);
              EXPECT_EQ(d.attached, 1);
-             EXPECT_EQ(d.texts[kBrightnessEdit], "1");
-             EXPECT_EQ(d.Slider(kBrightnessSlider).position, 1);
-             EXPECT_EQ(d.texts[kAngleEdit], "359");
-             EXPECT_EQ(d.selections[kBrightnessEdit], std::make_pair(0, 1)) << "the whole text selected";
-             EXPECT_TRUE(d.checked[kPlainRadio]);
-             EXPECT_FALSE(d.checked[kAverageRadio]);
-             EXPECT_EQ(d.texts[kThresholdTypeCaption], Cp932("閾値ﾀｲﾌﾟ"));
-             EXPECT_EQ(d.texts[kAverageRadio], Cp932("平均"));
-             EXPECT_EQ(d.texts[kH1ExtentCaption], Cp932("H1広がり"));
+             EXPECT_EQ(d.texts[EditOf(&FilterParameters::brightness)], "1");
+             EXPECT_EQ(d.Slider(SliderOf(&FilterParameters::brightness)).position, 1);
+             EXPECT_EQ(d.texts[EditOf(&FilterParameters::angle)], "359");
+             EXPECT_EQ(d.selections[EditOf(&FilterParameters::brightness)], std::make_pair(0, 1)) << "the whole text selected";
+             EXPECT_TRUE(d.checked[RadioOf(Plain)]);
+             EXPECT_FALSE(d.checked[RadioOf(Average)]);
+             EXPECT_EQ(d.texts[CaptionOf(&FilterParameters::thresholdType)], Cp932("閾値ﾀｲﾌﾟ"));
+             EXPECT_EQ(d.texts[RadioOf(Average)], Cp932("平均"));
+             EXPECT_EQ(d.texts[CaptionOf(&FilterParameters::h1Extent)], Cp932("H1広がり"));
          }),
          ClickCancel()},
         [](FilterParameters& p) {
@@ -106,15 +107,15 @@ TEST(ParameterDialog, EditTextIsReadLikeAtoiAndNeverRewritten) {
         int16_t expected;
     };
     const Typed cases[] = {
-        {kThresholdEdit, "300", 1, 250},      // out of range: nothing changes
-        {kThresholdEdit, "25", 1, 25},
-        {kThresholdEdit, "", 1, 0},           // no digits read as 0, which is in range
-        {kBrightnessEdit, "", 0, 50},         // 0 is not in 1..100
-        {kThresholdEdit, "12345678", 1, 0},   // seven digits read, out of range
-        {kAngleEdit, "007", 3, 7},
-        {kAngleEdit, "12abc", 3, 12},
-        {kAngleEdit, "-0", 3, 0},
-        {kAngleEdit, "  +45", 3, 45},
+        {EditOf(&FilterParameters::threshold), "300", 1, 250},      // out of range: nothing changes
+        {EditOf(&FilterParameters::threshold), "25", 1, 25},
+        {EditOf(&FilterParameters::threshold), "", 1, 0},           // no digits read as 0, which is in range
+        {EditOf(&FilterParameters::brightness), "", 0, 50},         // 0 is not in 1..100
+        {EditOf(&FilterParameters::threshold), "12345678", 1, 0},   // seven digits read, out of range
+        {EditOf(&FilterParameters::angle), "007", 3, 7},
+        {EditOf(&FilterParameters::angle), "12abc", 3, 12},
+        {EditOf(&FilterParameters::angle), "-0", 3, 0},
+        {EditOf(&FilterParameters::angle), "  +45", 3, 45},
     };
     std::vector<Action> actions;
     for (const Typed& c : cases)
@@ -124,8 +125,8 @@ TEST(ParameterDialog, EditTextIsReadLikeAtoiAndNeverRewritten) {
             EXPECT_EQ(d.texts[c.edit], c.text) << "the text stays as typed";
         });
     actions.push_back([](FakeDialog& d) {
-        EXPECT_EQ(d.Slider(kThresholdSlider).position, 0);
-        EXPECT_EQ(d.Slider(kAngleSlider).position, 45) << "the trackbar follows the field";
+        EXPECT_EQ(d.Slider(SliderOf(&FilterParameters::threshold)).position, 0);
+        EXPECT_EQ(d.Slider(SliderOf(&FilterParameters::angle)).position, 45) << "the trackbar follows the field";
     });
     actions.push_back(ClickOk());
     RunOutcome outcome = session.Run(actions);
@@ -137,11 +138,11 @@ TEST(ParameterDialog, ATrackbarMoveWritesTheNumberWithTheCaretAtItsEndAndRequest
     DialogSession session;
     session.Run({Do([](FakeDialog& d) { d.Drain(); }),  // let the opening's render finish
                  Do([&session](FakeDialog& d) {
-                     d.MoveSlider(kLineTypeSlider, 4);
+                     d.MoveSlider(SliderOf(&FilterParameters::lineType), 4);
                      ASSERT_EQ(d.Step(), kFakeSliderMove);
                      EXPECT_EQ(session.Field(4), 4);
-                     EXPECT_EQ(d.texts[kLineTypeEdit], "4");
-                     EXPECT_EQ(d.selections[kLineTypeEdit], std::make_pair(1, 1));
+                     EXPECT_EQ(d.texts[EditOf(&FilterParameters::lineType)], "4");
+                     EXPECT_EQ(d.selections[EditOf(&FilterParameters::lineType)], std::make_pair(1, 1));
                      EXPECT_EQ(PlatformQueuedMessageCount(), 1u) << "exactly one render requested";
                      MSG request;
                      ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_NOREMOVE));
@@ -149,7 +150,7 @@ TEST(ParameterDialog, ATrackbarMoveWritesTheNumberWithTheCaretAtItsEndAndRequest
                  }),
                  Do([](FakeDialog& d) {
                      d.Drain();
-                     d.Click(kPlainRadio);  // the button that is already set
+                     d.Click(RadioOf(Plain));  // the button that is already set
                      ASSERT_EQ(d.Step(), WM_COMMAND);
                      MSG request;
                      ASSERT_TRUE(PeekMessageA(&request, nullptr, 0, 0, PM_NOREMOVE));
@@ -157,11 +158,11 @@ TEST(ParameterDialog, ATrackbarMoveWritesTheNumberWithTheCaretAtItsEndAndRequest
                      EXPECT_EQ(PlatformQueuedMessageCount(), 1u);
                  }),
                  Do([&session](FakeDialog& d) {
-                     d.Click(kWeightedRadio);
+                     d.Click(RadioOf(WeightedAverage));
                      d.Drain();
                      EXPECT_EQ(session.Field(2), 2);
-                     EXPECT_TRUE(d.checked[kWeightedRadio]);
-                     EXPECT_FALSE(d.checked[kPlainRadio]);
+                     EXPECT_TRUE(d.checked[RadioOf(WeightedAverage)]);
+                     EXPECT_FALSE(d.checked[RadioOf(Plain)]);
                  }),
                  ClickOk()});
     EXPECT_EQ(session.outcome.result, noErr);
@@ -174,7 +175,7 @@ TEST(PreviewScheduling, TwentyQuickMovesEndInOneFinishedRenderWithTheLastValue) 
     session.Run({Do([&](FakeDialog& d) {
                      // The opening's request is first in the queue; the moves wait behind it.
                      finishedAfterOpening = CompletedRenders(session.host);
-                     for (int i = 0; i < 20; ++i) d.MoveSlider(kH0ExtentSlider, 10 + i);
+                     for (int i = 0; i < 20; ++i) d.MoveSlider(SliderOf(&FilterParameters::h0Extent), 10 + i);
                  }),
                  ClickOk()});
     EXPECT_EQ(finishedAfterOpening, 0) << "the unfiltered opening render does not filter";
@@ -186,13 +187,13 @@ TEST(PreviewScheduling, TwentyQuickMovesEndInOneFinishedRenderWithTheLastValue) 
 TEST(PreviewScheduling, ThreeChangesDuringARenderAreAnsweredByOneRender) {
     DialogSession session;
     session.Run({Do([&](FakeDialog& d) {
-                     d.MoveSlider(kBrightnessSlider, 60);
-                     d.MoveSlider(kSpDensitySlider, 70);
-                     d.Click(kAverageRadio);
+                     d.MoveSlider(SliderOf(&FilterParameters::brightness), 60);
+                     d.MoveSlider(SliderOf(&FilterParameters::spDensity), 70);
+                     d.Click(RadioOf(Average));
                      // The opening's request renders first and is stopped by the first change.
                      ASSERT_EQ(d.Step(), WM_PREVIEW_FILTERED);
                      EXPECT_EQ(CompletedRenders(session.host), 0);
-                     EXPECT_EQ(PreviewState, PreviewIdle);
+                     EXPECT_EQ(d.state.preview.state, PreviewIdle);
                      // Left: the restart the stop asked for, then the other two changes.
                      EXPECT_EQ(PlatformQueuedMessageCount(), 3u);
                      d.Drain();
@@ -224,7 +225,7 @@ TEST(PreviewScheduling, AZoomDuringARenderPostsAPlainThenAFilteredRequest) {
 TEST(ParameterDialog, OkDuringARenderStopsItAndEndsWithTheEditedValues) {
     DialogSession session;
     RunOutcome outcome = session.Run({Do([](FakeDialog& d) {
-        d.Type(kSpDephaseEdit, "80");
+        d.Type(EditOf(&FilterParameters::spDephase), "80");
         d.Click(kOkButton);  // queued behind the render requests
     })});
     EXPECT_EQ(outcome.startResult, noErr);
@@ -234,14 +235,14 @@ TEST(ParameterDialog, OkDuringARenderStopsItAndEndsWithTheEditedValues) {
     EXPECT_EQ(session.rendersBeforeEnd, 0) << "the render was stopped, not finished";
     const FilterGlobals* globals = GlobalsOf(session.host);
     EXPECT_EQ(globals->previewPixels, nullptr) << "the buffers are freed on the way out";
-    EXPECT_EQ(PreviewState, PreviewIdle);
+    EXPECT_EQ(session.dialog.state.preview.state, PreviewIdle);
 }
 
 TEST(ParameterDialog, TheCloseBoxAndEscapeEndLikeCancel) {
     for (bool closeBox : {true, false}) {
         DialogSession session;
         RunOutcome outcome = session.Run({Do([closeBox](FakeDialog& d) {
-            d.Type(kThresholdEdit, "99");
+            d.Type(EditOf(&FilterParameters::threshold), "99");
             if (closeBox)
                 d.Close();
             else
@@ -285,7 +286,7 @@ TEST(ParameterDialog, AFailedWholeImageRequestShowsAnEmptyPane) {
                      const FilterGlobals* globals = GlobalsOf(session.host);
                      empty = true;
                      for (int i = 0; i < 96 * 64 * 4; ++i) empty = empty && globals->previewPixels[i] == 0;
-                     EXPECT_FALSE(PreviewSourceReady);
+                     EXPECT_FALSE(session.dialog.state.preview.sourceReady);
                  }),
                  ClickOk()});
     EXPECT_TRUE(empty);

@@ -13,7 +13,7 @@
 #include "ui/dialog_ids.h"
 #include "ui/parameter_dialog.h"
 #include "ui/preview_pane_rules.h"
-#include "host/parameter_table.h"
+#include "core/parameter_table.h"
 
 namespace {
 
@@ -62,9 +62,10 @@ struct PreviewBench : View {
         paneMask.assign(size_t(paneWidth) * size_t(paneHeight), 0xAB);
         globals.previewPixels = pixels.data();
         globals.previewMask = paneMask.data();
-        PreviewSourceReady = true;
+        session.sourceReady = true;
     }
-    ~PreviewBench() { PreviewSourceReady = false; }
+    void Render(bool filtered) { RenderPreview(&globals, filtered, &session); }
+    PreviewSession session;
     void Set16(std::vector<uint8_t>& buffer, int index, uint16_t value) { std::memcpy(&buffer[2 * index], &value, 2); }
 };
 
@@ -121,7 +122,7 @@ TEST(RectIntersection, EmptiesEachAxisOnItsOwn) {
 TEST(RenderPreview, ASmallImageIsDrawnWholeInTheMiddleWithBlackBorders) {
     PreviewBench bench(4, 2, 10, 6, 1, 1);
     std::fill(bench.in.begin(), bench.in.end(), 200);
-    RenderPreview(&bench.globals, false);
+    bench.Render(false);
     for (int row = 0; row < 6; ++row)
         for (int column = 0; column < 10; ++column) {
             const bool inside = row >= 2 && row < 4 && column >= 3 && column < 7;
@@ -135,7 +136,7 @@ TEST(RenderPreview, MagnifiesByRepeatingAndReducesBySkipping) {
     for (int i = 0; i < 40 * 40; ++i) zoomIn.in[size_t(i)] = uint8_t(i % 40);  // value = column
     zoomIn.globals.zoomLevel = 0;  // 200%
     zoomIn.globals.viewCenterH = zoomIn.globals.viewCenterV = 20;
-    RenderPreview(&zoomIn.globals, false);
+    zoomIn.Render(false);
     EXPECT_EQ(zoomIn.pixels[0], 18);
     EXPECT_EQ(zoomIn.pixels[1], 18);
     EXPECT_EQ(zoomIn.pixels[2], 19);
@@ -145,7 +146,7 @@ TEST(RenderPreview, MagnifiesByRepeatingAndReducesBySkipping) {
     for (int i = 0; i < 40 * 40; ++i) zoomOut.in[size_t(i)] = uint8_t(i % 40);
     zoomOut.globals.zoomLevel = 2;  // 50%
     zoomOut.globals.viewCenterH = zoomOut.globals.viewCenterV = 20;
-    RenderPreview(&zoomOut.globals, false);
+    zoomOut.Render(false);
     for (int j = 0; j < 8; ++j) EXPECT_EQ(zoomOut.pixels[size_t(j)], 12 + 2 * j) << j;
 }
 
@@ -153,7 +154,7 @@ TEST(RenderPreview, SixteenBitSamplesDisplayInEightBits) {
     PreviewBench bench(4, 1, 4, 1, 1, 2);
     const uint16_t samples[4] = {32768, 32767, 128, 127};
     for (int i = 0; i < 4; ++i) bench.Set16(bench.in, i, samples[i]);
-    RenderPreview(&bench.globals, false);
+    bench.Render(false);
     EXPECT_EQ(bench.pixels[0], 255);
     EXPECT_EQ(bench.pixels[1], 255);
     EXPECT_EQ(bench.pixels[2], 1);
@@ -178,7 +179,7 @@ TEST(RenderPreview, MasksBlendEightBitsOnlyWithAutoMaskAndSixteenBitsAlways) {
             }
             bench.globals.passRect = Rect{0, 0, 0, 0};
             bench.record.filterRect = Rect{0, 0, 0, 0};  // an empty pass: the output shows as it is
-            RenderPreview(&bench.globals, true);
+            bench.Render(true);
             const bool blended = bytes == 2 || autoMask;
             EXPECT_EQ(bench.pixels[0], 255) << bytes << " " << autoMask;
             EXPECT_EQ(bench.pixels[1], blended ? 0 : 255) << bytes << " " << autoMask;
@@ -192,7 +193,7 @@ TEST(RenderPreview, MasksBlendEightBitsOnlyWithAutoMaskAndSixteenBitsAlways) {
     missing.record.autoMask = 1;
     missing.out = {255, 255};
     missing.record.outData = missing.out.data();
-    RenderPreview(&missing.globals, true);
+    missing.Render(true);
     EXPECT_EQ(missing.pixels[1], 255);
 }
 
@@ -209,13 +210,13 @@ TEST(RenderPreview, AStoppedRenderShowsTheUnfilteredImage) {
     static int calls;
     calls = 0;
     bench.record.abortProc = [] { return Boolean(++calls >= 2); };  // stops in the first pass
-    RenderPreview(&bench.globals, true);
+    bench.Render(true);
     EXPECT_EQ(bench.result, userCanceledErr);
     EXPECT_EQ(bench.pixels[28], 0) << "no streak shown";
     EXPECT_EQ(bench.pixels[27], 255);
 
     bench.record.abortProc = nullptr;
-    RenderPreview(&bench.globals, true);
+    bench.Render(true);
     EXPECT_EQ(bench.result, noErr);
     EXPECT_GT(bench.pixels[28], 0) << "the finished render shows its streaks";
 }
@@ -226,12 +227,12 @@ TEST(RenderPreview, ATransparencyChannelFollowsTheColoursAndAFarZoomReadsNothing
     bench.transparency = {10, 20, 30, 40, 50, 60, 70, 80, 90};
     bench.globals.transparencyPlane = bench.transparency.data();
     bench.globals.zoomLevel = -2;  // 400%: the 3 x 3 image is smaller than the 9 x 9 pane
-    RenderPreview(&bench.globals, false);
+    bench.Render(false);
     // Rows and columns: R = round(3 * 4) = 12 > 9, so the drawing starts at -1 (cut).
     EXPECT_EQ(bench.pixels[(0 * 9 + 0) * 2 + 1], 10);
     EXPECT_EQ(bench.pixels[(8 * 9 + 8) * 2 + 1], 90);
     bench.globals.zoomLevel = 32767;
-    RenderPreview(&bench.globals, false);
+    bench.Render(false);
     for (uint8_t p : bench.pixels) EXPECT_EQ(p, 0);
 }
 
@@ -307,7 +308,7 @@ TEST(PreviewPane, PressDragAndReleaseDriveTheRenders) {
         d.Pane(WM_LBUTTONUP, 5, 5);
         d.Step();
         d.Step();
-        EXPECT_EQ(PreviewState, PreviewIdle);
+        EXPECT_EQ(d.state.preview.state, PreviewIdle);
         EXPECT_EQ(PlatformQueuedMessageCount(), 1u);
         d.Drain();
         // A drag past the left edge keeps panning.
@@ -334,7 +335,7 @@ TEST(PreviewPane, ADragStepDuringASuspendedRenderIsDeferred) {
         // A drag is under way when a keyboard change asks for a filtered render.
         d.Pane(WM_LBUTTONDOWN, 50, 50);
         d.Drain();
-        d.Type(kBrightnessEdit, "70");
+        d.Type(EditOf(&FilterParameters::brightness), "70");
         d.Pane(WM_MOUSEMOVE, 40, 50);
         const double before = globals->viewCenterH;
         const int invalidations = d.invalidations;

@@ -1,6 +1,8 @@
 #include "tests/render_bench.h"
 
-#include "render/render_stars.h"
+#include "host/parameter_block.h"
+#include "interface/result_codes.h"
+#include "pipeline/host_checks.h"
 
 std::vector<std::pair<int32_t, int32_t>> RenderBench::progress;
 int RenderBench::abortCalls = 0;
@@ -31,4 +33,20 @@ RenderBench::RenderBench(int hostPlanes, int32_t w, int32_t h) : width(w), heigh
     abortWhen = nullptr;
 }
 
-void RenderBench::Render(double scale) { RenderStars(&globals, width, height, true, scale, &planes); }
+void RenderBench::Render(double scale) {
+    StarSettings settings;
+    if (!CopyParameterBlock(&record, &settings.parameters)) {
+        result = filterBadParameters;
+        return;
+    }
+    settings.width = width;
+    settings.height = height;
+    settings.hostPlanes = record.planes;
+    settings.scale = scale;
+    HostChecks checks(&record, nullptr);
+    switch (RenderStars(settings, &planes, &checks, options)) {
+        case RenderStatus::Done: break;
+        case RenderStatus::OutOfMemory: result = memFullErr; break;
+        case RenderStatus::Cancelled: result = userCanceledErr; break;
+    }
+}

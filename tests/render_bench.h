@@ -5,9 +5,10 @@
 #include <functional>
 #include <vector>
 
+#include "core/parameter_table.h"
+#include "core/work_planes.h"
 #include "host/filter_globals.h"
-#include "host/parameter_table.h"
-#include "pipeline/work_planes.h"
+#include "render/render_stars.h"
 
 struct RenderBench {
     FilterRecord record{};
@@ -17,6 +18,7 @@ struct RenderBench {
     FilterGlobals globals{};
     std::vector<std::vector<float>> planeData;
     WorkPlaneSet planes{};
+    RenderOptions options{RenderPath::Reference, 0};
 
     // Host callbacks: the progress calls seen, and an abort decision per call.
     static std::vector<std::pair<int32_t, int32_t>> progress;
@@ -27,6 +29,8 @@ struct RenderBench {
     float& At(int plane, int32_t row, int32_t column) {
         return planeData[size_t(plane)][size_t(row) * size_t(width) + size_t(column)];
     }
+    // Renders the planes as the filter pass does: the parameter block copied,
+    // the host's callbacks as the checks, the result code set on failure.
     void Render(double scale = 1.0);
 
     int32_t width, height;

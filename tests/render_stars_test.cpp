@@ -5,6 +5,7 @@
 
 #include "interface/result_codes.h"
 #include "render/render_stars.h"
+#include "render/star_pattern.h"
 #include "render/streak_profile.h"
 #include "tests/render_bench.h"
 #include "tests/test_support.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "host/filter_globals.h"
-#include "host/parameter_table.h"
+#include "core/parameter_table.h"
 #include "host/script_parameters.h"
 #include "interface/result_codes.h"
 #include "tests/test_support.h"

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "ui/native/native_ui.h"
 #include "host/filter_globals.h"
 #include "host/handle_services.h"
 #include "interface/result_codes.h"

@@ -50,7 +50,6 @@ TEST(StreakProfile, TermsAreAddedSpectrumFirst) {
 TEST(StreakProfile, TablesHaveTwoEqualSamplesPerPixelAtTheScaledDistance) {
     ProfileTable* table = DefaultTable(300, 200, 1.0, 1.0);
     ASSERT_EQ(table->count, 1200);
-    EXPECT_EQ(table->step, 2);
     EXPECT_EQ(table->values[0], 1.0);
     EXPECT_EQ(table->values[1], 1.0);
     EXPECT_EQ(table->values[20], table->values[21]);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "host/filter_parameters.h"
+#include "core/filter_parameters.h"
 #include "host/host_kind.h"
-#include "host/plugin_main.h"
+#include "plugin/plugin_main.h"
 #include "runner/test_host.h"
 
 inline PluginEntry Plugin() { return &PluginMain; }

@@ -1,47 +1,7 @@
 #include "ui/alerts.h"
 
-#include <cstring>
-
+#include "ui/alert_box.h"
 #include "ui/alert_strings.h"
-
-#if !defined(_WIN32)
-#include <utility>
-
-namespace {
-std::function<int(const char*)>& AlertHandler() {
-    static std::function<int(const char*)> handler;
-    return handler;
-}
-}  // namespace
-
-void SetAlertHandler(std::function<int(const char*)> handler) { AlertHandler() = std::move(handler); }
-#endif
-
-namespace {
-
-// The module's string of that id; empty when it has none.
-int LoadModuleString(HINSTANCE module, int stringId, char* buffer, int size) {
-#if defined(_WIN32)
-    return LoadStringA(module, UINT(stringId), buffer, size);
-#else
-    (void)module;
-    if (stringId != GLYRA_ADVANCE_STATE_STRING_ID) return 0;
-    std::strncpy(buffer, GLYRA_ADVANCE_STATE_TEXT, size_t(size) - 1);
-    buffer[size - 1] = '\0';
-    return int(std::strlen(buffer));
-#endif
-}
-
-int ShowWarningBox(HWND owner, const char* text) {
-#if defined(_WIN32)
-    return MessageBoxA(owner, text, nullptr, MB_ICONWARNING);
-#else
-    (void)owner;
-    return AlertHandler() ? AlertHandler()(text) : 1;
-#endif
-}
-
-}  // namespace
 
 int ShowAlert(HINSTANCE module, HWND owner, int alertId, int stringId, const PString text0, const PString text1,
               const PString text2) {

@@ -14,9 +14,3 @@ int ShowAlert(HINSTANCE module, HWND owner, int alertId, int stringId, const PSt
 // is needed and returns false.
 bool RequireAdvanceState(AdvanceStateProc advanceState, HINSTANCE module);
 
-#if !defined(_WIN32)
-#include <functional>
-// Without a window system the warning box is played by a handler; it is given
-// the text and answers as the box would (1 for OK).
-void SetAlertHandler(std::function<int(const char* text)> handler);
-#endif

@@ -14,7 +14,7 @@ public:
     // The dialog window.
     virtual void SetCaption(const char* text) = 0;
     virtual void CenterOnDesktop() = 0;
-    virtual void AttachPreviewPane(uintptr_t initWParam) = 0;  // subclass the pane, hand it the globals
+    virtual void AttachPreviewPane() = 0;  // route the pane's mouse and paint messages to the rules
     virtual Rect PreviewFrame() = 0;                            // the pane, in dialog client coordinates
     virtual void PostToDialog(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
     virtual void EndDialog(int code) = 0;

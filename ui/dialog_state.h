@@ -1,19 +1,23 @@
-// The parameter dialog's process-wide state: one dialog per process.
+// The state of one open parameter dialog: everything its rules and its
+// preview pane remember between messages. The dialog owns it for as long as
+// it is open; nothing of it is process-wide.
 #pragma once
 
+#include "core/filter_parameters.h"
 #include "host/filter_globals.h"
-#include "host/filter_parameters.h"
+#include "pipeline/preview_render.h"
 #include "ui/dialog_controls.h"
+
+struct PreviewPaneState {
+    bool dragging = false;
+    int16_t dragAnchorX = 0;
+    int16_t dragAnchorY = 0;
+};
 
 struct ParameterDialogState {
     FilterGlobals* globals = nullptr;
     FilterParameters saved{};  // the block as it was when the dialog opened
     DialogControls* controls = nullptr;
-};
-
-struct PreviewPaneState {
-    FilterGlobals* globals = nullptr;
-    bool dragging = false;
-    int16_t dragAnchorX = 0;
-    int16_t dragAnchorY = 0;
+    PreviewSession preview;    // the preview state word and whether the whole image is at hand
+    PreviewPaneState pane;
 };

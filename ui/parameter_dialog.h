@@ -8,11 +8,3 @@
 // the parameters are as they were when the dialog opened.
 bool ShowParameterDialog(FilterGlobals* globals);
 
-#if !defined(_WIN32)
-#include <functional>
-// Without a window system the dialog is played by a handler that the caller
-// installs (tests drive the dialog path through it): it edits the parameters
-// and leaves noErr or userCanceledErr in *result. With none installed the
-// dialog counts as cancelled.
-void SetParameterDialogHandler(std::function<void(FilterGlobals*)> handler);
-#endif

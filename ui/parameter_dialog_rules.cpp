@@ -4,58 +4,26 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/checked_size.h"
+#include "core/parameter_table.h"
+#include "core/sample_math.h"
+#include "core/version.h"
 #include "host/parameter_block.h"
-#include "host/parameter_table.h"
 #include "interface/result_codes.h"
 #include "pipeline/message_pump.h"
 #include "pipeline/preview_render.h"
 #include "platform/win32.h"
-#include "render/checked_size.h"
 #include "ui/dialog_ids.h"
 #include "ui/preview_pane_rules.h"
 #include "ui/preview_scheduling.h"
 
-const char kDialogCaption[] = "Glyra 0.4.4";
+const char kDialogCaption[] = "Glyra " GLYRA_VERSION_TEXT;
 
-const ParameterRow kParameterRows[12] = {
-    {&FilterParameters::brightness, kBrightnessCaption, kBrightnessEdit, kBrightnessSlider},
-    {&FilterParameters::threshold, kThresholdCaption, kThresholdEdit, kThresholdSlider},
-    {&FilterParameters::angle, kAngleCaption, kAngleEdit, kAngleSlider},
-    {&FilterParameters::lineType, kLineTypeCaption, kLineTypeEdit, kLineTypeSlider},
-    {&FilterParameters::h0Density, kH0DensityCaption, kH0DensityEdit, kH0DensitySlider},
-    {&FilterParameters::h0Extent, kH0ExtentCaption, kH0ExtentEdit, kH0ExtentSlider},
-    {&FilterParameters::h1Density, kH1DensityCaption, kH1DensityEdit, kH1DensitySlider},
-    {&FilterParameters::h1Extent, kH1ExtentCaption, kH1ExtentEdit, kH1ExtentSlider},
-    {&FilterParameters::spDensity, kSpDensityCaption, kSpDensityEdit, kSpDensitySlider},
-    {&FilterParameters::spExtent, kSpExtentCaption, kSpExtentEdit, kSpExtentSlider},
-    {&FilterParameters::spAmplitude, kSpAmplitudeCaption, kSpAmplitudeEdit, kSpAmplitudeSlider},
-    {&FilterParameters::spDephase, kSpDephaseCaption, kSpDephaseEdit, kSpDephaseSlider},
-};
 
 namespace {
 
-const int kRadioIds[3] = {kPlainRadio, kAverageRadio, kWeightedRadio};
-
 FilterParameters* Parameters(ParameterDialogState* dialog) {
     return ParameterBlock(dialog->globals->filterRecord);
-}
-
-const ParameterInfo& InfoOf(int16_t FilterParameters::*field) {
-    for (const ParameterInfo& info : kParameterTable)
-        if (info.field == field) return info;
-    return kParameterTable[0];
-}
-
-const ParameterRow* RowBySlider(int id) {
-    for (const ParameterRow& row : kParameterRows)
-        if (row.sliderId == id) return &row;
-    return nullptr;
-}
-
-const ParameterRow* RowByEdit(int id) {
-    for (const ParameterRow& row : kParameterRows)
-        if (row.editId == id) return &row;
-    return nullptr;
 }
 
 int Clamp(int value, int minimum, int maximum) { return value < minimum ? minimum : value > maximum ? maximum : value; }
@@ -67,13 +35,13 @@ void SetNumber(DialogControls* controls, int id, int value) {
 }
 
 // Sets the trackbar to the field, takes back the clamped position and shows it.
-void InitSliderPair(ParameterDialogState* dialog, const ParameterRow& row) {
+void InitSliderPair(ParameterDialogState* dialog, const ParameterInfo& info) {
     DialogControls* controls = dialog->controls;
     FilterParameters* parameters = Parameters(dialog);
-    controls->SetSliderPosition(row.sliderId, parameters->*row.field);
-    parameters->*row.field = int16_t(controls->SliderPosition(row.sliderId));
-    SetNumber(controls, row.editId, parameters->*row.field);
-    controls->SelectItemText(row.editId, 0, controls->ItemTextLength(row.editId));
+    controls->SetSliderPosition(info.sliderId, parameters->*info.field);
+    parameters->*info.field = int16_t(controls->SliderPosition(info.sliderId));
+    SetNumber(controls, info.editId, parameters->*info.field);
+    controls->SelectItemText(info.editId, 0, controls->ItemTextLength(info.editId));
 }
 
 // The value of edit text as atoi reads it: white space, a sign, digits.
@@ -88,13 +56,25 @@ void Finish(ParameterDialogState* dialog, OSErr result, int code) {
 
 // While a render runs, OK, Cancel and close stop it and come back once it has.
 bool DeferWhileBusy(ParameterDialogState* dialog, unsigned message, uintptr_t wParam, intptr_t lParam) {
-    if (PreviewState != PreviewBusy) return false;
-    PreviewState = PreviewStop;
+    if (dialog->preview.state != PreviewBusy) return false;
+    dialog->preview.state = PreviewStop;
     dialog->controls->PostToDialog(message, wParam, lParam);
     return true;
 }
 
 }  // namespace
+
+const ParameterInfo* ParameterByEdit(int id) {
+    for (const ParameterInfo& info : kParameterTable)
+        if (info.kind == ParameterKind::Integer && info.editId == id) return &info;
+    return nullptr;
+}
+
+const ParameterInfo* ParameterBySlider(int id) {
+    for (const ParameterInfo& info : kParameterTable)
+        if (info.kind == ParameterKind::Integer && info.sliderId == id) return &info;
+    return nullptr;
+}
 
 bool AllocPreviewBuffers(FilterGlobals* globals) {
     const FilterRecord* record = globals->filterRecord;
@@ -125,7 +105,7 @@ void FreePreviewBuffers(FilterGlobals* globals) {
     globals->transparencyPlane = nullptr;
 }
 
-void PrepareWholeImage(FilterGlobals* globals) {
+void PrepareWholeImage(FilterGlobals* globals, PreviewSession* session) {
     FilterRecord* record = globals->filterRecord;
     const Rect whole{0, 0, record->imageSize.v, record->imageSize.h};
     record->inRect = record->outRect = record->maskRect = whole;
@@ -137,7 +117,7 @@ void PrepareWholeImage(FilterGlobals* globals) {
     record->inLoPlane = record->outLoPlane = 0;
     record->outHiPlane = record->inHiPlane = int16_t(record->planes - 1);
     record->inputPadding = record->outputPadding = record->maskPadding = 255;
-    PreviewSourceReady = false;
+    session->sourceReady = false;
 
     if (globals->hasTransparency && record->advanceState) {
         const int s = BytesPerSample(record->imageMode);
@@ -158,7 +138,7 @@ void PrepareWholeImage(FilterGlobals* globals) {
                     } else {
                         uint16_t v;
                         std::memcpy(&v, pixel + 2 * sample, 2);
-                        value = v >= 0x8000 ? 255 : uint8_t(v >> 7);
+                        value = DisplaySample16(v);
                     }
                     globals->transparencyPlane[size_t(r) * size_t(record->imageSize.h) + size_t(c)] = value;
                 }
@@ -168,55 +148,52 @@ void PrepareWholeImage(FilterGlobals* globals) {
     }
     if (!record->advanceState) return;
     *globals->result = record->advanceState();
-    PreviewSourceReady = *globals->result == noErr && record->inData && record->outData;
+    session->sourceReady = *globals->result == noErr && record->inData && record->outData;
 }
 
 void SetRadioGroup(ParameterDialogState* dialog, int16_t value) {
     FilterParameters* parameters = Parameters(dialog);
     bool matched = false;
-    for (int16_t i = 0; i < 3; ++i) {
+    for (int16_t i = 0; i < kThresholdTypeCount; ++i) {
         const bool set = i == value;
-        dialog->controls->SetChecked(kRadioIds[i], set);
+        dialog->controls->SetChecked(kThresholdTypeTable[i].radioId, set);
         if (set) {
             parameters->thresholdType = i;
             matched = true;
         }
     }
     if (!matched) {
-        dialog->controls->SetChecked(kRadioIds[0], true);
+        dialog->controls->SetChecked(kThresholdTypeTable[0].radioId, true);
         parameters->thresholdType = 0;
     }
 }
 
-bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, DialogControls* controls,
-                         uintptr_t initWParam) {
+bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, DialogControls* controls) {
     FilterParameters* parameters = ParameterBlock(globals->filterRecord);
     if (parameters) dialog->saved = *parameters;
     dialog->globals = globals;
     dialog->controls = controls;
     controls->SetCaption(kDialogCaption);
     controls->CenterOnDesktop();
-    controls->AttachPreviewPane(initWParam);
+    controls->AttachPreviewPane();
     globals->previewFrame = controls->PreviewFrame();
     if (!parameters || !AllocPreviewBuffers(globals)) {
         *globals->result = parameters ? memFullErr : filterBadParameters;
         controls->EndDialog(IDCANCEL);
         return false;
     }
-    PrepareWholeImage(globals);
+    PrepareWholeImage(globals, &dialog->preview);
 
-    auto row = [&](const ParameterRow& r) {
-        const ParameterInfo& info = InfoOf(r.field);
-        controls->SetItemText(r.captionId, info.label);
-        controls->SetSliderRange(r.sliderId, info.minimum, info.maximum);
-        InitSliderPair(dialog, r);
-    };
-    row(kParameterRows[0]);
-    row(kParameterRows[1]);
-    controls->SetItemText(kThresholdTypeCaption, kParameterTable[2].label);
-    for (int i = 0; i < 3; ++i) controls->SetItemText(kRadioIds[i], kThresholdTypeTable[i].label);
-    SetRadioGroup(dialog, parameters->thresholdType);
-    for (int i = 2; i < 12; ++i) row(kParameterRows[i]);
+    for (const ParameterInfo& info : kParameterTable) {
+        controls->SetItemText(info.captionId, info.label);
+        if (info.kind == ParameterKind::Enumerated) {
+            for (const ThresholdTypeInfo& type : kThresholdTypeTable) controls->SetItemText(type.radioId, type.label);
+            SetRadioGroup(dialog, parameters->*info.field);
+        } else {
+            controls->SetSliderRange(info.sliderId, info.minimum, info.maximum);
+            InitSliderPair(dialog, info);
+        }
+    }
 
     UpdatePreview(dialog, false);
     RequestPreview(dialog);
@@ -224,7 +201,7 @@ bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, D
 }
 
 void OnSliderMoved(ParameterDialogState* dialog, int sliderId) {
-    const ParameterRow* row = RowBySlider(sliderId);
+    const ParameterInfo* row = ParameterBySlider(sliderId);
     if (!row) return;
     DialogControls* controls = dialog->controls;
     const auto position = int16_t(controls->SliderPosition(sliderId));
@@ -239,7 +216,7 @@ void OnSliderMoved(ParameterDialogState* dialog, int sliderId) {
 }
 
 void OnEditNotify(ParameterDialogState* dialog, int editId) {
-    const ParameterRow* row = RowByEdit(editId);
+    const ParameterInfo* row = ParameterByEdit(editId);
     if (!row) return;
     DialogControls* controls = dialog->controls;
     char text[8] = {0};
@@ -253,12 +230,14 @@ void OnEditNotify(ParameterDialogState* dialog, int editId) {
     RequestPreview(dialog);
 }
 
-void OnRadioClicked(ParameterDialogState* dialog, int radioId) {
-    for (int16_t i = 0; i < 3; ++i)
-        if (kRadioIds[i] == radioId) {
+bool OnRadioClicked(ParameterDialogState* dialog, int radioId) {
+    for (int16_t i = 0; i < kThresholdTypeCount; ++i)
+        if (kThresholdTypeTable[i].radioId == radioId) {
             SetRadioGroup(dialog, i);
             RequestPreview(dialog);
+            return true;
         }
+    return false;
 }
 
 bool OnOk(ParameterDialogState* dialog, uintptr_t wParam, intptr_t lParam) {
@@ -287,7 +266,7 @@ intptr_t DispatchParameterDialogMessage(ParameterDialogState* dialog, unsigned m
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             const unsigned code = HIWORD(wParam);
-            if (RowByEdit(id)) {
+            if (ParameterByEdit(id)) {
                 OnEditNotify(dialog, id);
                 return TRUE;
             }
@@ -297,10 +276,7 @@ intptr_t DispatchParameterDialogMessage(ParameterDialogState* dialog, unsigned m
                 case kCancelButton: return OnCancel(dialog, wParam, lParam);
                 case kZoomInButton:
                 case kZoomOutButton: return OnZoomButton(dialog, id);
-                case kPlainRadio:
-                case kAverageRadio:
-                case kWeightedRadio: OnRadioClicked(dialog, id); return TRUE;
-                default: return FALSE;
+                default: return OnRadioClicked(dialog, id);
             }
         }
         case WM_HSCROLL: OnSliderMoved(dialog, senderId); return TRUE;

@@ -6,28 +6,18 @@
 
 #include <cstdint>
 
+#include "core/parameter_table.h"
 #include "ui/dialog_state.h"
 
-// One slider row of the dialog: the field and its caption, edit and trackbar;
-// the caption's text is the field's label in the parameter table.
-struct ParameterRow {
-    int16_t FilterParameters::*field;
-    int captionId;
-    int editId;
-    int sliderId;
-};
-
-// The twelve slider rows, in the order the dialog fills them.
-extern const ParameterRow kParameterRows[12];
-
-// The dialog's opening (WM_INITDIALOG). Returns false when the preview
-// buffers cannot be had: the dialog has then ended with memFullErr.
-bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, DialogControls* controls,
-                         uintptr_t initWParam);
+// The dialog's opening (WM_INITDIALOG): every parameter's controls, in the
+// parameter table's order, then the first previews. Returns false when the
+// preview buffers cannot be had: the dialog has then ended with memFullErr.
+bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, DialogControls* controls);
 
 void OnSliderMoved(ParameterDialogState* dialog, int sliderId);
 void OnEditNotify(ParameterDialogState* dialog, int editId);
-void OnRadioClicked(ParameterDialogState* dialog, int radioId);
+// False when the id is not one of the threshold type's radio buttons.
+bool OnRadioClicked(ParameterDialogState* dialog, int radioId);
 // OK, Cancel and close; while a render runs they stop it and come back later.
 bool OnOk(ParameterDialogState* dialog, uintptr_t wParam, intptr_t lParam);
 bool OnCancel(ParameterDialogState* dialog, uintptr_t wParam, intptr_t lParam);
@@ -46,8 +36,13 @@ intptr_t DispatchParameterDialogMessage(ParameterDialogState* dialog, unsigned m
 bool AllocPreviewBuffers(FilterGlobals* globals);
 void FreePreviewBuffers(FilterGlobals* globals);
 
-// Asks the host once for the whole image, and copies its transparency.
-void PrepareWholeImage(FilterGlobals* globals);
+// Asks the host once for the whole image, and copies its transparency; the
+// session learns whether the whole image is at hand.
+void PrepareWholeImage(FilterGlobals* globals, PreviewSession* session);
+
+// The parameter whose edit field or trackbar has this id; null for any other control.
+const ParameterInfo* ParameterByEdit(int id);
+const ParameterInfo* ParameterBySlider(int id);
 
 // The dialog caption the opening sets.
 extern const char kDialogCaption[];

@@ -17,6 +17,18 @@ int16_t ToInt16(double value) {
     return int16_t(std::trunc(std::clamp(value, double(INT16_MIN), double(INT16_MAX))));
 }
 
+// One axis of a pan: the view centre moves against the drag, kept where the
+// view stays on the image; a view longer than the image stays centred on it.
+double PanAxis(double center, int32_t drag, double zoom, int32_t paneLength, int16_t imageLength) {
+    const double view = zoom * paneLength;
+    if (view > imageLength) return double(imageLength / 2);
+    const int16_t low = ToInt16(view / 2), high = ToInt16(imageLength - view / 2);
+    center -= drag * zoom;
+    if (center < low) center = low;
+    if (center > high) center = high;
+    return center;
+}
+
 }  // namespace
 
 void FormatZoomLabel(int16_t zoomLevel, char label[8]) {
@@ -27,24 +39,9 @@ void FormatZoomLabel(int16_t zoomLevel, char label[8]) {
 void PanPreview(FilterGlobals* globals, int32_t dx, int32_t dy) {
     const FilterRecord* record = globals->filterRecord;
     const double f = ZoomFactor(globals->zoomLevel);
-    const double ew = f * (globals->previewFrame.right - globals->previewFrame.left);
-    const double eh = f * (globals->previewFrame.bottom - globals->previewFrame.top);
-    const int16_t halfW = ToInt16(ew / 2), halfH = ToInt16(eh / 2);
-    const int16_t maxH = ToInt16(record->imageSize.h - ew / 2), maxV = ToInt16(record->imageSize.v - eh / 2);
-    if (eh > record->imageSize.v) {
-        globals->viewCenterV = double(record->imageSize.v / 2);
-    } else {
-        globals->viewCenterV -= dy * f;
-        if (globals->viewCenterV < halfH) globals->viewCenterV = halfH;
-        if (globals->viewCenterV > maxV) globals->viewCenterV = maxV;
-    }
-    if (ew > record->imageSize.h) {
-        globals->viewCenterH = double(record->imageSize.h / 2);
-    } else {
-        globals->viewCenterH -= dx * f;
-        if (globals->viewCenterH < halfW) globals->viewCenterH = halfW;
-        if (globals->viewCenterH > maxH) globals->viewCenterH = maxH;
-    }
+    const Rect& frame = globals->previewFrame;
+    globals->viewCenterV = PanAxis(globals->viewCenterV, dy, f, frame.bottom - frame.top, record->imageSize.v);
+    globals->viewCenterH = PanAxis(globals->viewCenterH, dx, f, frame.right - frame.left, record->imageSize.h);
 }
 
 bool OnZoomButton(ParameterDialogState* dialog, int buttonId) {
@@ -58,11 +55,11 @@ bool OnZoomButton(ParameterDialogState* dialog, int buttonId) {
         globals->zoomLevel = -10;
         return true;
     }
-    static char label[8];
+    char label[8];
     FormatZoomLabel(globals->zoomLevel, label);
     dialog->controls->SetItemText(kZoomLabel, label);
-    if (PreviewState == PreviewBusy) {
-        PreviewState = PreviewRezoom;
+    if (dialog->preview.state == PreviewBusy) {
+        dialog->preview.state = PreviewRezoom;
         return false;
     }
     UpdatePreview(dialog, false);
@@ -70,35 +67,34 @@ bool OnZoomButton(ParameterDialogState* dialog, int buttonId) {
     return true;
 }
 
-void OnPanePress(PreviewPaneState* pane, ParameterDialogState*, int16_t x, int16_t y) {
-    if (PreviewState == PreviewBusy) PreviewState = PreviewStop;
-    pane->dragAnchorX = x;
-    pane->dragAnchorY = y;
-    pane->dragging = true;
+void OnPanePress(ParameterDialogState* dialog, int16_t x, int16_t y) {
+    PreviewPaneState& pane = dialog->pane;
+    if (dialog->preview.state == PreviewBusy) dialog->preview.state = PreviewStop;
+    pane.dragAnchorX = x;
+    pane.dragAnchorY = y;
+    pane.dragging = true;
 }
 
-void OnPaneDrag(PreviewPaneState* pane, ParameterDialogState* dialog, int16_t x, int16_t y) {
-    if (!pane->dragging) return;
-    PanPreview(dialog->globals, x - pane->dragAnchorX, y - pane->dragAnchorY);
-    pane->dragAnchorY = y;
-    pane->dragAnchorX = x;
-    if (PreviewState == PreviewBusy) {
+void OnPaneDrag(ParameterDialogState* dialog, int16_t x, int16_t y) {
+    PreviewPaneState& pane = dialog->pane;
+    if (!pane.dragging) return;
+    PanPreview(dialog->globals, x - pane.dragAnchorX, y - pane.dragAnchorY);
+    pane.dragAnchorY = y;
+    pane.dragAnchorX = x;
+    if (dialog->preview.state == PreviewBusy) {
         // A filtered render is suspended under this step: rendering here would
         // reuse its buffers and let it finish on a view the user has left. Stop
         // it, and show the new view once it has unwound.
-        PreviewState = PreviewStop;
+        dialog->preview.state = PreviewStop;
         dialog->controls->PostToDialog(WM_PREVIEW_PLAIN, 0, 0);
         return;
     }
     UpdatePreview(dialog, false);
 }
 
-void OnPaneRelease(PreviewPaneState* pane, ParameterDialogState* dialog) {
-    pane->dragging = false;
-    if (PreviewState == PreviewIdle)
-        dialog->controls->PostToDialog(WM_PREVIEW_FILTERED, 0, 0);
-    else if (PreviewState == PreviewBusy)
-        PreviewState = PreviewRestart;
+void OnPaneRelease(ParameterDialogState* dialog) {
+    dialog->pane.dragging = false;
+    RequestPreview(dialog);
 }
 
 void PaintPreview(const FilterGlobals* globals, int32_t dstRow, int32_t dstColumn, void* deviceContext) {

@@ -18,9 +18,9 @@ void PanPreview(FilterGlobals* globals, int32_t dx, int32_t dy);
 bool OnZoomButton(ParameterDialogState* dialog, int buttonId);
 
 // Mouse on the pane, in pane client coordinates.
-void OnPanePress(PreviewPaneState* pane, ParameterDialogState* dialog, int16_t x, int16_t y);
-void OnPaneDrag(PreviewPaneState* pane, ParameterDialogState* dialog, int16_t x, int16_t y);
-void OnPaneRelease(PreviewPaneState* pane, ParameterDialogState* dialog);
+void OnPanePress(ParameterDialogState* dialog, int16_t x, int16_t y);
+void OnPaneDrag(ParameterDialogState* dialog, int16_t x, int16_t y);
+void OnPaneRelease(ParameterDialogState* dialog);
 
 // Draws the preview image through the host's displayPixels at the pane's
 // client origin; does nothing when the host offers no displayPixels.

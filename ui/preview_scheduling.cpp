@@ -5,23 +5,25 @@
 #include "platform/win32.h"
 
 void RequestPreview(ParameterDialogState* dialog) {
-    if (PreviewState == PreviewIdle)
+    int32_t& state = dialog->preview.state;
+    if (state == PreviewIdle)
         dialog->controls->PostToDialog(WM_PREVIEW_FILTERED, 0, 0);
-    else if (PreviewState == PreviewBusy)
-        PreviewState = PreviewRestart;
+    else if (state == PreviewBusy)
+        state = PreviewRestart;
 }
 
 void UpdatePreview(ParameterDialogState* dialog, bool filtered) {
-    PreviewState = PreviewBusy;
-    RenderPreview(dialog->globals, filtered);
+    int32_t& state = dialog->preview.state;
+    state = PreviewBusy;
+    RenderPreview(dialog->globals, filtered, &dialog->preview);
     dialog->controls->InvalidatePane();
-    if (PreviewState == PreviewRestart) {
+    if (state == PreviewRestart) {
         dialog->controls->PostToDialog(WM_PREVIEW_FILTERED, 0, 0);
-    } else if (PreviewState == PreviewRezoom) {
+    } else if (state == PreviewRezoom) {
         dialog->controls->PostToDialog(WM_PREVIEW_PLAIN, 0, 0);
         dialog->controls->PostToDialog(WM_PREVIEW_FILTERED, 0, 0);
     }
-    PreviewState = PreviewIdle;
+    state = PreviewIdle;
 }
 
 void OnPreviewRequest(ParameterDialogState* dialog, unsigned message) {

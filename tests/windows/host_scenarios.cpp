@@ -18,8 +18,8 @@
 #include "runner/test_host.h"
 
 #if !defined(_WIN32)
-#include "host/dll_main.h"
-#include "host/plugin_main.h"
+#include "plugin/dll_main.h"
+#include "plugin/plugin_main.h"
 #include "platform/platform_testing.h"
 #endif
 

@@ -3,10 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "host/dll_main.h"
+#include "host/module_instance.h"
 #include "interface/result_codes.h"
-#include "pipeline/message_pump.h"
-#include "pipeline/preview_render.h"
 #include "ui/dialog_ids.h"
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
@@ -14,8 +12,6 @@
 #include "ui/win32/window_placement.h"
 
 namespace {
-
-constexpr UINT WM_PREVIEW_ATTACH = WM_APP + 1;
 
 LRESULT CALLBACK PreviewPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -26,7 +22,7 @@ public:
     HWND Item(int id) const { return GetDlgItem(dialog, id); }
     void SetCaption(const char* text) override { SetWindowTextA(dialog, text); }
     void CenterOnDesktop() override { ::CenterOnDesktop(dialog); }
-    void AttachPreviewPane(uintptr_t initWParam) override;
+    void AttachPreviewPane() override;
     Rect PreviewFrame() override {
         RECT frame;
         GetWindowRect(Item(kPreviewPane), &frame);
@@ -61,42 +57,49 @@ public:
     }
 };
 
-// One dialog per process: its state, its controls and its pane's.
-ParameterDialogState gDialog;
-Win32DialogControls gControls;
-PreviewPaneState gPane;
-WNDPROC gPanePrevious = nullptr;
-HCURSOR gPaneCursor = nullptr;
+// One open dialog: its state, its controls and its pane's window data. It
+// lives on the stack of ShowParameterDialog; the dialog window and the pane
+// find it through their window data.
+struct Win32Dialog {
+    ParameterDialogState state;
+    Win32DialogControls controls;
+    WNDPROC panePrevious = nullptr;
+    HCURSOR paneCursor = nullptr;
+};
 
-void Win32DialogControls::AttachPreviewPane(uintptr_t initWParam) {
+Win32Dialog* DialogOfPane(HWND pane) { return reinterpret_cast<Win32Dialog*>(GetWindowLongPtrA(pane, GWLP_USERDATA)); }
+Win32Dialog* DialogOfWindow(HWND dialog) {
+    return reinterpret_cast<Win32Dialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void Win32DialogControls::AttachPreviewPane() {
     HWND pane = Item(kPreviewPane);
-    gPanePrevious = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(pane, GWLP_WNDPROC));
+    Win32Dialog* owner = DialogOfWindow(dialog);
+    owner->paneCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32646));  // IDC_SIZEALL
+    owner->panePrevious = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(pane, GWLP_WNDPROC));
+    SetWindowLongPtrA(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
     SetWindowLongPtrA(pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviewPaneProc));
-    SendMessageA(pane, WM_PREVIEW_ATTACH, initWParam, reinterpret_cast<LPARAM>(gDialog.globals));
 }
 
 LRESULT CALLBACK PreviewPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
+    Win32Dialog* owner = DialogOfPane(pane);
     const auto x = int16_t(LOWORD(lParam)), y = int16_t(HIWORD(lParam));
     switch (message) {
-        case WM_PREVIEW_ATTACH:
-            gPaneCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32646));  // IDC_SIZEALL
-            gPane.globals = reinterpret_cast<FilterGlobals*>(lParam);
-            return TRUE;
         case WM_SETCURSOR:
-            SetCursor(gPaneCursor);
+            SetCursor(owner->paneCursor);
             return TRUE;
         case WM_LBUTTONDOWN:
-            SetCursor(gPaneCursor);
+            SetCursor(owner->paneCursor);
             SetCapture(pane);
-            OnPanePress(&gPane, &gDialog, x, y);
+            OnPanePress(&owner->state, x, y);
             return TRUE;
         case WM_MOUSEMOVE:
-            SetCursor(gPaneCursor);
-            OnPaneDrag(&gPane, &gDialog, x, y);
+            SetCursor(owner->paneCursor);
+            OnPaneDrag(&owner->state, x, y);
             return TRUE;
         case WM_LBUTTONUP:
             ReleaseCapture();
-            OnPaneRelease(&gPane, &gDialog);
+            OnPaneRelease(&owner->state);
             return TRUE;
         case WM_PAINT: {
             PAINTSTRUCT paint;
@@ -105,42 +108,42 @@ LRESULT CALLBACK PreviewPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
             GetWindowRect(pane, &window);
             POINT origin{window.left, window.top};
             ScreenToClient(pane, &origin);
-            if (gPane.globals) PaintPreview(gPane.globals, origin.y, origin.x, context);
+            if (owner->state.globals) PaintPreview(owner->state.globals, origin.y, origin.x, context);
             EndPaint(pane, &paint);
             return TRUE;
         }
         default:
-            return CallWindowProcA(gPanePrevious, pane, message, wParam, lParam);
+            return CallWindowProcA(owner->panePrevious, pane, message, wParam, lParam);
     }
 }
 
 INT_PTR CALLBACK ParameterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        gControls.dialog = dialog;
-        gDialog.globals = reinterpret_cast<FilterGlobals*>(lParam);
-        OpenParameterDialog(&gDialog, gDialog.globals, &gControls, wParam);
+        auto* owner = reinterpret_cast<Win32Dialog*>(lParam);
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        owner->controls.dialog = dialog;
+        OpenParameterDialog(&owner->state, owner->state.globals, &owner->controls);
         return TRUE;
     }
-    if (!gDialog.globals) return FALSE;
+    Win32Dialog* owner = DialogOfWindow(dialog);
+    if (!owner || !owner->state.globals) return FALSE;
     const int sender = message == WM_HSCROLL && lParam ? GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) : 0;
-    return DispatchParameterDialogMessage(&gDialog, message, wParam, lParam, sender);
+    return DispatchParameterDialogMessage(&owner->state, message, wParam, lParam, sender);
 }
 
 }  // namespace
 
 bool ShowParameterDialog(FilterGlobals* globals) {
+    Win32Dialog dialog;
+    dialog.state.globals = globals;
     const INT_PTR ended = DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(kParameterDialogTemplate),
                                           HostWindow(globals->filterRecord->platformData), ParameterDialogProc,
-                                          reinterpret_cast<LPARAM>(globals));
+                                          reinterpret_cast<LPARAM>(&dialog));
     if (ended == -1) {
         // The dialog could not be made (the host has not registered the
         // trackbar class, for one): nothing was shown, so nothing was accepted.
         FreePreviewBuffers(globals);
         *globals->result = errPlugInHostInsufficient;
     }
-    PreviewState = PreviewIdle;
-    PreviewSourceReady = false;
-    gDialog = ParameterDialogState{};
-    gPane = PreviewPaneState{};
     return *globals->result == noErr;
 }

@@ -1,4 +1,4 @@
-#include "host/plugin_main.h"
+#include "plugin/plugin_main.h"
 
 #include <cstring>
 
@@ -6,7 +6,7 @@
 #include "host/handle_services.h"
 #include "host/host_kind.h"
 #include "host/instance.h"
-#include "host/selectors.h"
+#include "plugin/selectors.h"
 #include "interface/result_codes.h"
 #include "platform/win32.h"
 

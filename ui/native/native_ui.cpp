@@ -1,11 +1,13 @@
-// Without a window system (the native build), the parameter dialog and the
-// About box are played by handlers that the caller installs; the tests drive
-// the dialog's rules through them. Without a handler the parameter dialog
-// counts as cancelled, so a run never proceeds on parameters nobody saw.
+// The dialogs and alerts of the native build, played by installed handlers.
+#include "ui/native/native_ui.h"
+
+#include <cstring>
 #include <utility>
 
 #include "interface/result_codes.h"
 #include "ui/about_box.h"
+#include "ui/alert_box.h"
+#include "ui/alert_strings.h"
 #include "ui/parameter_dialog.h"
 
 namespace {
@@ -17,10 +19,15 @@ std::function<void(const AboutRecord*)>& AboutHandler() {
     static std::function<void(const AboutRecord*)> handler;
     return handler;
 }
+std::function<int(const char*)>& AlertHandler() {
+    static std::function<int(const char*)> handler;
+    return handler;
+}
 }  // namespace
 
 void SetParameterDialogHandler(std::function<void(FilterGlobals*)> handler) { DialogHandler() = std::move(handler); }
 void SetAboutBoxHandler(std::function<void(const AboutRecord*)> handler) { AboutHandler() = std::move(handler); }
+void SetAlertHandler(std::function<int(const char*)> handler) { AlertHandler() = std::move(handler); }
 
 bool ShowParameterDialog(FilterGlobals* globals) {
     if (DialogHandler())
@@ -33,3 +40,13 @@ bool ShowParameterDialog(FilterGlobals* globals) {
 void ShowAboutBox(const AboutRecord* about) {
     if (AboutHandler()) AboutHandler()(about);
 }
+
+// The native module holds the one string the plug-in loads.
+int LoadModuleString(HINSTANCE, int stringId, char* buffer, int size) {
+    if (stringId != GLYRA_ADVANCE_STATE_STRING_ID || size <= 0) return 0;
+    std::strncpy(buffer, GLYRA_ADVANCE_STATE_TEXT, size_t(size) - 1);
+    buffer[size - 1] = '\0';
+    return int(std::strlen(buffer));
+}
+
+int ShowWarningBox(HWND, const char* text) { return AlertHandler() ? AlertHandler()(text) : 1; }

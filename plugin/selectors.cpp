@@ -1,6 +1,6 @@
-#include "host/selectors.h"
+#include "plugin/selectors.h"
 
-#include "host/dll_main.h"
+#include "host/module_instance.h"
 #include "host/instance.h"
 #include "host/request_rects.h"
 #include "host/script_parameters.h"
@@ -72,7 +72,7 @@ void DoStart(FilterGlobals* globals) {
 void DoContinue(FilterGlobals* globals) {
     FilterRecord* record = globals->filterRecord;
     const Rect& filter = record->filterRect;
-    if (filter.top != filter.bottom && filter.left != filter.right) RunFilterPass(globals);
+    if (filter.top != filter.bottom && filter.left != filter.right) RunFilterPass(globals, nullptr);
     ClearRequestRects(record);
 }
 

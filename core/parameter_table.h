@@ -1,14 +1,15 @@
 // The one description of the thirteen parameters: which field, its scripting
-// key, its label, its range and default. Scripting, the resources, the dialog
-// and the command line all read it.
+// key, its label, its range and default, and the dialog controls that show it.
+// Scripting, the resources, the dialog and the command line all read it.
 #pragma once
 
-#include "host/filter_parameters.h"
+#include "core/filter_parameters.h"
 #include "interface/pi_types.h"
 
+// How a parameter is scripted and shown.
 enum class ParameterKind {
-    Integer,     // scripted as an integer ('long')
-    Enumerated,  // scripted as an enumerator of the type named by its key
+    Integer,     // scripted as an integer ('long'); a caption, an edit field and a trackbar
+    Enumerated,  // scripted as an enumerator of the type named by its key; a caption and radio buttons
 };
 
 struct ParameterInfo {
@@ -21,9 +22,15 @@ struct ParameterInfo {
     int16_t defaultValue;
     ParameterKind kind;
     const char* help;   // one line of English for the command line
+    // Controls of the parameter dialog; an enumeration has a caption only
+    // (its radio buttons are in the enumeration's own table).
+    int16_t captionId;
+    int16_t editId;
+    int16_t sliderId;
 };
 
-// The thirteen parameters in field order.
+// The thirteen parameters in field order, which is also the order in which
+// the dialog fills its controls.
 extern const ParameterInfo kParameterTable[kParameterCount];
 
 struct ThresholdTypeInfo {
@@ -31,12 +38,17 @@ struct ThresholdTypeInfo {
     OSType enumerator;  // scripting enumerator of the 'Thty' type
     const char* name;   // English name, as the command line accepts it
     const char* label;  // code page 932 text
+    int16_t radioId;    // the dialog's radio button
 };
 
-extern const ThresholdTypeInfo kThresholdTypeTable[3];
+constexpr int kThresholdTypeCount = 3;
+extern const ThresholdTypeInfo kThresholdTypeTable[kThresholdTypeCount];
 
 // The enumeration type of thresholdType, which is also its key.
 constexpr OSType kThresholdTypeEnum = FourCC("Thty");
+
+// The entry of a field; every field of FilterParameters has one.
+const ParameterInfo& ParameterOf(int16_t FilterParameters::*field);
 
 // Writes the thirteen defaults into a block.
 void SetDefaultParameters(FilterParameters* parameters);

@@ -1,0 +1,22 @@
+// The numeric conventions every part that touches samples shares.
+#pragma once
+
+#include <cstdint>
+
+// Full scale of the host's samples: 8-bit 255; 16-bit 32768 (the interface's
+// 16-bit range is 0..32768, not 0..65535).
+constexpr int32_t kFullScale8 = 255;
+constexpr int32_t kFullScale16 = 32768;
+
+// The double nearest to 1/255: 8-bit samples and thresholds to the 0..1 scale.
+constexpr double kOneOver255 = 0.00392156862745098;
+// 1/32768, exact: 16-bit samples to the 0..1 scale.
+constexpr double kOneOver32768 = 0.000030517578125;
+
+// Rounding to an integer with halves away from zero, as the line walk, the
+// export and the preview all round.
+inline int64_t RoundHalfAwayFromZero(double x) { return x >= 0 ? int64_t(x + 0.5) : int64_t(x - 0.5); }
+
+// A 16-bit host sample shown on an 8-bit display: the top eight of its fifteen
+// bits, full scale and above showing as 255.
+inline uint8_t DisplaySample16(uint16_t sample) { return sample >= kFullScale16 ? 255 : uint8_t(sample >> 7); }

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Checks that includes point only downward through the layers of the tree.
+
+Each folder may include its own headers and those of the folders listed for
+it below; anything else is a layering fault. There is no exception list: a
+new include that crosses a layer upward fails the build's tests.
+Usage: check_layers.py [ROOT]
+"""
+import pathlib
+import re
+import sys
+
+# Bottom to top. A folder may use the folders it names, never one above it.
+ALLOWED = {
+    "interface": set(),
+    "platform": {"interface"},
+    "core": {"interface"},
+    "host": {"interface", "platform", "core"},
+    "render": {"core"},
+    "pipeline": {"interface", "platform", "core", "host", "render"},
+    "ui": {"interface", "platform", "core", "host", "pipeline"},
+    "plugin": {"interface", "platform", "core", "host", "pipeline", "ui"},
+    "resources": {"interface", "core", "ui"},
+    "runner": {"interface", "platform", "core"},
+    "cli": {"interface", "platform", "core", "runner", "render", "pipeline", "plugin"},
+    "samples": {"interface", "platform", "core", "runner", "cli"},
+    "bench": None,  # benchmarks, tests and fuzz targets may use every layer
+    "tests": None,
+    "fuzz": None,
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"', re.M)
+SOURCES = ("*.h", "*.cpp", "*.rc")
+
+
+def faults_in(root: pathlib.Path) -> list:
+    faults = []
+    for folder, allowed in ALLOWED.items():
+        if allowed is None or not (root / folder).is_dir():
+            continue
+        for pattern in SOURCES:
+            for path in sorted((root / folder).rglob(pattern)):
+                for target in INCLUDE.findall(path.read_text(encoding="utf-8", errors="replace")):
+                    if target == folder or target in allowed:
+                        continue
+                    faults.append(f"{path.relative_to(root)}: includes {target}/, above or beside {folder}/")
+    unknown = sorted(p.name for p in root.iterdir()
+                     if p.is_dir() and not p.name.startswith((".", "build", "dist", "out"))
+                     and p.name not in ALLOWED and p.name not in ("cmake", "tools", "docs"))
+    for name in unknown:
+        faults.append(f"{name}/: a folder without a place in the layers")
+    return faults
+
+
+def self_test() -> bool:
+    """The check must see an upward include, and accept a downward one."""
+    import tempfile
+    with tempfile.TemporaryDirectory() as temp:
+        root = pathlib.Path(temp)
+        for folder in ("core", "render", "host"):
+            (root / folder).mkdir()
+        (root / "core" / "a.h").write_text('#pragma once\n')
+        (root / "render" / "b.cpp").write_text('#include "core/a.h"\n')
+        if faults_in(root):
+            return False
+        (root / "render" / "c.cpp").write_text('  #  include "host/d.h"\n')
+        return len(faults_in(root)) == 1
+
+
+def main() -> int:
+    if not self_test():
+        print("layers: the check itself does not work")
+        return 2
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    faults = faults_in(root)
+    for fault in faults:
+        print(fault)
+    print(f"layers: {len(faults)} fault(s)")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
