@@ -16,6 +16,7 @@
 #include "core/parameter_table.h"
 #include "plugin/plugin_main.h"
 #include "interface/result_codes.h"
+#include "pipeline/filter_pass.h"
 
 namespace {
 
@@ -120,6 +121,16 @@ int main(int argc, char** argv) {
             ->capture_default_str()
             ->check(CLI::Range(info.minimum, info.maximum));
     }
+    std::string renderPath = "auto";
+    int threads = 0;
+    app.add_option("--render", renderPath,
+                   "how to render: auto (the fastest path, pass by pass), reference (the original one-source-at-a-time\n"
+                   "render), exact (banded stamping, bit-identical to reference) or fourier (by transform where it fits)")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"auto", "reference", "exact", "fourier"}));
+    app.add_option("--threads", threads, "worker threads of the render (0: one per core)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 256));
     app.add_option("--quality", quality, "JPEG quality of the output")->capture_default_str()->check(CLI::Range(1, 100));
     app.add_flag("--force", force, "Allow the output to replace the input");
 
@@ -131,6 +142,13 @@ int main(int argc, char** argv) {
         return Fail(e.what());
     }
     ParseThresholdType(thresholdType, &parameters.thresholdType);
+    RenderOptions renderOptions;
+    renderOptions.threads = threads;
+    renderOptions.path = renderPath == "reference" ? RenderPath::Reference
+                         : renderPath == "exact"   ? RenderPath::Exact
+                         : renderPath == "fourier" ? RenderPath::Fourier
+                                                   : RenderPath::Auto;
+    SetPassRenderOptions(renderOptions);
 
     ImageFormat format;
     if (!FormatFromName(output, &format)) return Fail(output + ": the output must end in .png, .jpg or .jpeg");

@@ -32,10 +32,11 @@ public:
     }
 
     // A faster path's check point: stop, abort, then the count it has reached,
-    // never below what was reported before. True when the render must stop.
+    // never below what was reported before and below the total, which only
+    // the last check point reports. True when the render must stop.
     bool CheckPointAt(int64_t done) {
         if (checks_->StopRequested() || checks_->Aborted()) return true;
-        const int32_t reached = int32_t(std::clamp<int64_t>(done, 0, total_));
+        const int32_t reached = int32_t(std::clamp<int64_t>(done, 0, int64_t(total_) - 1));
         if (reached > done_) {
             done_ = reached;
             Report(done_);

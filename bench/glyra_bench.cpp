@@ -1,0 +1,281 @@
+// The renderer's benchmark: synthetic scenes rendered by the reference path
+// and by the fast paths in the same run, each in a child process of its own
+// so that its peak memory is its own. Prints one table: times, their ratio,
+// the path each pass took, peak memory and how many exported samples differ.
+// Times are ratios against the reference measured in this run; the absolute
+// seconds depend on the machine.
+//
+//   glyra_bench            every case (tens of minutes)
+//   glyra_bench --quick    the 1-megapixel cases and one 12-megapixel row (under two minutes)
+//   glyra_bench TEXT...    the cases whose names hold one of the texts
+//   --path exact|fourier   measures that path instead of the automatic choice
+//   --fast-only            skips the reference and the comparison
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/synthetic_scene.h"
+#include "cli/image_file.h"
+#include "core/parameter_table.h"
+#include "pipeline/plane_conversion.h"
+#include "render/render_stars.h"
+#include "render/star_pattern.h"
+
+namespace {
+
+struct Case {
+    std::string name;
+    int32_t width, height;
+    int colorPlanes, depth;
+    double share;       // pixels that are highlights
+    int16_t lineType;   // 2: 4 rays, 4: 8 rays
+    bool longest;       // every extent at 100: no tail can be skipped
+    int32_t referenceWidth, referenceHeight;  // where the reference is too slow at full size
+};
+
+struct Outcome {
+    double seconds = 0;
+    double peakMegabytes = 0;
+    std::string methods;
+    bool ok = false;
+};
+
+class QuietChecks : public RenderChecks {
+public:
+    bool StopRequested() override { return false; }
+    bool Aborted() override { return false; }
+    void Progress(int32_t, int32_t) override {}
+};
+
+const char* MethodName(PassMethod method) {
+    switch (method) {
+        case PassMethod::Reference: return "reference";
+        case PassMethod::Skipped: return "none";
+        case PassMethod::Banded: return "banded";
+        case PassMethod::Serial: return "serial";
+        case PassMethod::Fourier: return "fourier";
+    }
+    return "?";
+}
+
+// The fast path the table measures: auto unless --path names another.
+RenderPath gFastPath = RenderPath::Auto;
+// --fast-only: no reference run and no comparison (for tuning the fast paths).
+bool gFastOnly = false;
+
+double PeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+double ResidentMegabytes() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Renders the case at the given size in a child process; its exported samples
+// go to `exportPath` when one is given.
+Outcome RenderInChild(const Case& c, int32_t width, int32_t height, RenderPath path, const std::string& exportPath) {
+    int channel[2];
+    if (pipe(channel) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        SceneSpec spec{width, height, c.colorPlanes, c.depth, c.share, 7};
+        std::vector<std::vector<float>> planes = MakeScenePlanes(spec);
+        WorkPlaneSet set{};
+        for (size_t p = 0; p < planes.size(); ++p) set.planes[p] = planes[p].data();
+        StarSettings settings;
+        SetDefaultParameters(&settings.parameters);
+        settings.parameters.lineType = c.lineType;
+        if (c.longest) {
+            settings.parameters.h0Extent = settings.parameters.h1Extent = settings.parameters.spExtent = 100;
+        }
+        settings.width = width;
+        settings.height = height;
+        settings.hostPlanes = c.colorPlanes;
+        QuietChecks checks;
+        RenderOptions options;
+        options.path = path;
+        RenderReport report;
+        const double before = ResidentMegabytes();
+        const auto start = std::chrono::steady_clock::now();
+        const RenderStatus status = RenderStars(settings, &set, &checks, options, &report);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        Outcome outcome;
+        outcome.seconds = seconds;
+        outcome.peakMegabytes = PeakMegabytes() - before;
+        outcome.ok = status == RenderStatus::Done;
+        std::string methods;
+        for (int pass = 0; pass < report.passes; ++pass) {
+            if (pass > 0 && report.methods[pass] == report.methods[pass - 1]) continue;
+            if (!methods.empty()) methods += "+";
+            methods += MethodName(report.methods[pass]);
+        }
+        if (!exportPath.empty()) {
+            std::ofstream out(exportPath, std::ios::binary);
+            for (const auto& plane : planes)
+                for (float v : plane) {
+                    const uint16_t sample = c.depth == 16 ? ExportSample16(v) : ExportSample8(v);
+                    out.write(reinterpret_cast<const char*>(&sample), 2);
+                }
+        }
+        const std::string line = std::to_string(outcome.seconds) + " " + std::to_string(outcome.peakMegabytes) + " " +
+                                 (outcome.ok ? "1 " : "0 ") + methods + "\n";
+        (void)!write(channel[1], line.data(), line.size());
+        _exit(0);
+    }
+    close(channel[1]);
+    char buffer[256] = {0};
+    size_t got = 0;
+    ssize_t n;
+    while ((n = read(channel[0], buffer + got, sizeof buffer - 1 - got)) > 0) got += size_t(n);
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    Outcome outcome;
+    char methods[128] = {0};
+    int ok = 0;
+    if (std::sscanf(buffer, "%lf %lf %d %127s", &outcome.seconds, &outcome.peakMegabytes, &ok, methods) >= 3) {
+        outcome.ok = ok == 1;
+        outcome.methods = methods;
+    }
+    return outcome;
+}
+
+// Samples that differ between two export files, and the largest difference.
+void CompareExports(const std::string& a, const std::string& b, int64_t* differing, int* largest, int64_t* total) {
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    *differing = 0;
+    *largest = 0;
+    *total = 0;
+    uint16_t p, q;
+    while (x.read(reinterpret_cast<char*>(&p), 2) && y.read(reinterpret_cast<char*>(&q), 2)) {
+        ++*total;
+        if (p != q) {
+            ++*differing;
+            *largest = std::max(*largest, std::abs(int(p) - int(q)));
+        }
+    }
+}
+
+std::string Megapixels(int32_t width, int32_t height) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f MP", double(width) * height / 1e6);
+    if (double(width) * height < 1.5e6) std::snprintf(text, sizeof text, "%.1f MP", double(width) * height / 1e6);
+    return text;
+}
+
+void RunCase(const Case& c) {
+    const std::string folder = "/tmp/glyra-bench-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    const std::string referenceExport = folder + "/reference.bin", fastExport = folder + "/fast.bin";
+    const int32_t rw = c.referenceWidth ? c.referenceWidth : c.width;
+    const int32_t rh = c.referenceHeight ? c.referenceHeight : c.height;
+    if (gFastOnly) {
+        const Outcome fast = RenderInChild(c, c.width, c.height, gFastPath, "");
+        std::printf("| %-34s | %9s | %7.2f s | %-14s | %-15s | %7.0f MB | %s |\n", c.name.c_str(), "-", fast.seconds, "-",
+                    fast.methods.c_str(), fast.peakMegabytes, "-");
+        std::fflush(stdout);
+        rmdir(folder.c_str());
+        return;
+    }
+    const Outcome reference = RenderInChild(c, rw, rh, RenderPath::Reference, referenceExport);
+    const Outcome fastSame = RenderInChild(c, rw, rh, gFastPath, fastExport);
+    int64_t differing = 0, total = 0;
+    int largest = 0;
+    CompareExports(referenceExport, fastExport, &differing, &largest, &total);
+    Outcome fastFull = fastSame;
+    const bool scaled = rw != c.width || rh != c.height;
+    if (scaled) fastFull = RenderInChild(c, c.width, c.height, gFastPath, "");
+    std::remove(referenceExport.c_str());
+    std::remove(fastExport.c_str());
+    rmdir(folder.c_str());
+
+    char ratio[64];
+    std::snprintf(ratio, sizeof ratio, "%.1fx%s", reference.seconds / std::max(fastSame.seconds, 1e-9),
+                  scaled ? (" at " + Megapixels(rw, rh)).c_str() : "");
+    char differences[64];
+    std::snprintf(differences, sizeof differences, "%lld of %lld%s", (long long)differing, (long long)total,
+                  differing ? (", max " + std::to_string(largest)).c_str() : "");
+    std::printf("| %-34s | %8.2f s%s | %7.2f s | %-14s | %-15s | %7.0f MB | %s |\n", c.name.c_str(), reference.seconds,
+                scaled ? "*" : " ", fastFull.seconds, ratio, fastFull.methods.c_str(), fastFull.peakMegabytes,
+                differences);
+    std::fflush(stdout);
+    if (!reference.ok || !fastSame.ok || !fastFull.ok) std::printf("|   (a render failed) |\n");
+}
+
+std::vector<Case> Cases(bool quick) {
+    auto make = [](std::string name, int32_t w, int32_t h, int planes, int depth, double share, int16_t lines,
+                   bool longest = false, int32_t rw = 0, int32_t rh = 0) {
+        return Case{std::move(name), w, h, planes, depth, share, lines, longest, rw, rh};
+    };
+    std::vector<Case> cases = {
+        make("1 MP RGB 8-bit, 0.1%, 4 rays", 1200, 900, 3, 8, 0.001, 2),
+        make("1 MP RGB 8-bit, 1%, 8 rays", 1200, 900, 3, 8, 0.01, 4),
+        make("1 MP RGB 8-bit, 30%, 8 rays", 1200, 900, 3, 8, 0.30, 4),
+        make("1 MP RGB 8-bit, 100%, 8 rays", 1200, 900, 3, 8, 1.0, 4),
+        make("1 MP gray 16-bit, 1%, 4 rays", 1200, 900, 1, 16, 0.01, 2),
+        make("1 MP RGB 8-bit, 1%, 8 rays, extents 100", 1200, 900, 3, 8, 0.01, 4, true),
+        make("12 MP RGB 8-bit, 0.1%, 4 rays", 4000, 3000, 3, 8, 0.001, 2),
+    };
+    if (quick) return cases;
+    const std::vector<Case> more = {
+        make("12 MP RGB 8-bit, 1%, 4 rays", 4000, 3000, 3, 8, 0.01, 2),
+        make("12 MP RGB 8-bit, 1%, 8 rays", 4000, 3000, 3, 8, 0.01, 4),
+        make("12 MP RGB 16-bit, 1%, 8 rays", 4000, 3000, 3, 16, 0.01, 4),
+        make("12 MP gray 8-bit, 1%, 8 rays", 4000, 3000, 1, 8, 0.01, 4),
+        make("12 MP RGB 8-bit, 30%, 8 rays", 4000, 3000, 3, 8, 0.30, 4, false, 1200, 900),
+        make("12 MP RGB 8-bit, 100%, 8 rays", 4000, 3000, 3, 8, 1.0, 4, false, 1200, 900),
+        make("12 MP RGB 8-bit, 1%, 8 rays, extents 100", 4000, 3000, 3, 8, 0.01, 4, true, 1200, 900),
+        make("24 MP RGB 8-bit, 0.1%, 8 rays", 6000, 4000, 3, 8, 0.001, 4),
+        make("24 MP RGB 8-bit, 100%, 8 rays", 6000, 4000, 3, 8, 1.0, 4, false, 1200, 900),
+    };
+    cases.insert(cases.end(), more.begin(), more.end());
+    return cases;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quick = false;
+    std::vector<std::string> only;  // other arguments pick the cases whose names hold them
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0)
+            quick = true;
+        else if (std::strcmp(argv[i], "--fast-only") == 0)
+            gFastOnly = true;
+        else if (std::strcmp(argv[i], "--path") == 0 && i + 1 < argc) {
+            const std::string path = argv[++i];
+            gFastPath = path == "exact" ? RenderPath::Exact : path == "fourier" ? RenderPath::Fourier : RenderPath::Auto;
+        }
+        else
+            only.push_back(argv[i]);
+    }
+    std::printf("| %-34s | %10s | %9s | %-14s | %-15s | %10s | %s |\n", "scene (default parameters)", "reference",
+                "fast", "ratio", "path", "peak", "differing exported samples");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(12, '-').c_str(),
+                std::string(11, '-').c_str(), std::string(16, '-').c_str(), std::string(17, '-').c_str(),
+                std::string(12, '-').c_str(), std::string(28, '-').c_str());
+    for (const Case& c : Cases(quick && only.empty())) {
+        bool picked = only.empty();
+        for (const std::string& part : only) picked = picked || c.name.find(part) != std::string::npos;
+        if (picked) RunCase(c);
+    }
+    std::printf("\n* the reference at the smaller size named in the ratio column; the fast time is at full size.\n"
+                "peak: the render's own memory beyond the scene's planes (peak resident set).\n");
+    return 0;
+}

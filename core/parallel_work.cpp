@@ -1,0 +1,94 @@
+#include "core/parallel_work.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// What the workers and the calling thread share during one job.
+struct JobState {
+    std::atomic<int64_t> next{0};
+    std::atomic<int64_t> finished{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> running{0};
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+void Work(const ParallelJob& job, int worker, JobState& state) {
+    for (;;) {
+        if (state.stop.load(std::memory_order_relaxed)) break;
+        const int64_t item = state.next.fetch_add(1);
+        if (item >= job.items) break;
+        job.work(item, worker, state.stop);
+        state.finished.fetch_add(1);
+    }
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.running.fetch_sub(1);
+    state.changed.notify_all();
+}
+
+bool CheckPoint(const ParallelJob& job, int64_t done) {
+    return !job.checkPoint || job.checkPoint(job.items > 0 ? double(done) / double(job.items) : 1.0);
+}
+
+}  // namespace
+
+int WorkerCount(int requested) {
+    if (requested > 0) return requested;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? int(cores) : 1;
+}
+
+bool RunParallel(const ParallelJob& job) {
+    JobState state;
+    std::vector<std::thread> threads;
+    const int wanted = job.workers < 1 ? 1 : job.workers;
+    try {
+        threads.reserve(size_t(wanted));
+        for (int i = 0; i < wanted && int64_t(i) < job.items; ++i) {
+            state.running.fetch_add(1);
+            try {
+                threads.emplace_back(Work, std::cref(job), i, std::ref(state));
+            } catch (...) {
+                state.running.fetch_sub(1);
+                throw;
+            }
+        }
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for: the ones that started do the work.
+    } catch (const std::bad_alloc&) {
+    }
+
+    if (threads.empty()) {
+        // No thread at all: the items run here, one check point after each.
+        for (int64_t item = 0; item < job.items; ++item) {
+            job.work(item, 0, state.stop);
+            if (!CheckPoint(job, item + 1)) return false;
+        }
+        return CheckPoint(job, job.items);
+    }
+
+    bool stopped = false;
+    {
+        std::unique_lock<std::mutex> lock(state.mutex);
+        while (state.running.load() > 0) {
+            state.changed.wait_for(lock, std::chrono::milliseconds(kCheckPointMilliseconds));
+            if (state.running.load() == 0) break;
+            lock.unlock();
+            if (!stopped && !CheckPoint(job, state.finished.load())) {
+                stopped = true;
+                state.stop.store(true);
+            }
+            lock.lock();
+        }
+    }
+    for (std::thread& thread : threads) thread.join();
+    if (stopped) return false;
+    return CheckPoint(job, state.finished.load());
+}

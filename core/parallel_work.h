@@ -1,0 +1,34 @@
+// Work shared out over worker threads while the calling thread keeps the
+// check points: the workers take numbered items one after the other, and the
+// calling thread, which alone talks to the host and pumps messages, wakes at
+// least every few tens of milliseconds to run the check point. The workers
+// exist only inside one call and are joined before it returns.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+// The number of workers a render uses: the requested count when above 0,
+// otherwise the machine's cores.
+int WorkerCount(int requested);
+
+struct ParallelJob {
+    int64_t items = 0;
+    int workers = 1;
+    // Does item i on worker `worker` (0 .. workers - 1; one item at a time per
+    // worker, so per-worker scratch needs no lock). Long items look at `stop`
+    // now and then and return early when it is set; their work is abandoned.
+    std::function<void(int64_t item, int worker, const std::atomic<bool>& stop)> work;
+    // Runs on the calling thread, between waits and after the last item, with
+    // the share of the items finished (0 to 1); false stops the job. May be empty.
+    std::function<bool(double done)> checkPoint;
+};
+
+// Runs the job. Returns false when the check point stopped it, true when
+// every item was done. When no worker thread can be started the calling
+// thread does the items itself, with a check point after each.
+bool RunParallel(const ParallelJob& job);
+
+// The longest the calling thread waits between two check points.
+constexpr int kCheckPointMilliseconds = 20;

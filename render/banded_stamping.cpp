@@ -1,0 +1,89 @@
+#include "render/banded_stamping.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "core/parallel_work.h"
+
+namespace {
+
+// The points of a line whose row offset lies in [low, high) and whose column
+// offset lies in [left, right), as one range of indices. The lookups are
+// skipped where the whole line lies inside a bound, as it mostly does.
+inline IndexRange PointsWithin(const LineLayout& line, int32_t low, int32_t high, int32_t left, int32_t right) {
+    if (line.dyMin >= high || line.dyMax < low || line.dxMin >= right || line.dxMax < left) return {};
+    IndexRange range{1, line.count};
+    if (line.dyMin < low || line.dyMax >= high) range = line.RowsIn(low, high);
+    if (line.dxMin < left || line.dxMax >= right) {
+        const IndexRange columns = line.ColumnsIn(left, right);
+        range.begin = std::max(range.begin, columns.begin);
+        range.end = std::min(range.end, columns.end);
+    }
+    return range;
+}
+
+// One line of one source within a band: the points whose cells fall in rows
+// [firstRow, lastRow) and columns [0, width), forward then backward.
+inline void StampLine(double* grid, int32_t width, const LineLayout& line, int32_t row, int32_t column,
+                      double value, int32_t firstRow, int32_t lastRow) {
+    const double* weight = line.weight.data();
+    const int64_t* offsets = line.offset.data();
+    double* center = grid + (int64_t(row) * width + column);
+    // Forward: row + dy in [firstRow, lastRow), column + dx in [0, width).
+    IndexRange range = PointsWithin(line, firstRow - row, lastRow - row, -column, width - column);
+    for (int32_t s = range.begin; s < range.end; ++s) center[offsets[s]] += value * weight[s];
+    // Backward: row - dy in [firstRow, lastRow), column - dx in [0, width).
+    range = PointsWithin(line, row - lastRow + 1, row - firstRow + 1, column - width + 1, column + 1);
+    for (int32_t s = range.begin; s < range.end; ++s) center[-offsets[s]] += value * weight[s];
+}
+
+// How far any kept point of the star reaches up or down.
+int32_t RowReach(const LineLayout* lines, int lineCount) {
+    int32_t reach = 0;
+    for (int n = 0; n < lineCount; ++n) reach = std::max({reach, -lines[n].dyMin, lines[n].dyMax});
+    return reach;
+}
+
+}  // namespace
+
+void StampBand(const StampJob& job, int32_t firstRow, int32_t lastRow, const std::atomic<bool>& stop) {
+    const int32_t reach = RowReach(job.lines, job.lineCount);
+    const int32_t fromRow = std::max(0, firstRow - reach), toRow = std::min(job.height, lastRow + reach);
+    const PassSources& sources = *job.sources;
+    int64_t sinceLook = 0;
+    for (int32_t row = fromRow; row < toRow; ++row) {
+        const bool ownRow = row >= firstRow && row < lastRow;
+        for (int64_t i = sources.rowStart[size_t(row)], end = sources.rowStart[size_t(row) + 1]; i < end; ++i) {
+            if (++sinceLook == 256) {
+                sinceLook = 0;
+                if (stop.load(std::memory_order_relaxed)) return;
+            }
+            const int32_t column = sources.column[size_t(i)];
+            const double value = sources.value[size_t(i)];
+            for (int n = 0; n < job.lineCount; ++n) {
+                if (ownRow) job.grid[int64_t(row) * job.width + column] += value;
+                StampLine(job.grid, job.width, job.lines[n], row, column, value, firstRow, lastRow);
+            }
+        }
+    }
+}
+
+bool StampBands(const StampJob& job) {
+    const int32_t bandRows = std::max(job.bandRows, 1);
+    ParallelJob parallel;
+    parallel.items = (int64_t(job.height) + bandRows - 1) / bandRows;
+    parallel.workers = job.workers;
+    parallel.work = [&job, bandRows](int64_t band, int, const std::atomic<bool>& stop) {
+        const int32_t first = int32_t(band * bandRows);
+        StampBand(job, first, std::min(job.height, first + bandRows), stop);
+    };
+    parallel.checkPoint = job.checkPoint;
+    return RunParallel(parallel);
+}
+
+int32_t BandRowsFor(int64_t estimatedPoints, int32_t height, int64_t pointsPerBand, int minimumBands) {
+    if (height <= 0) return 1;
+    int64_t bands = pointsPerBand > 0 ? estimatedPoints / pointsPerBand : height;
+    bands = std::clamp<int64_t>(bands, std::max(minimumBands, 1), height);
+    return int32_t((height + bands - 1) / bands);
+}

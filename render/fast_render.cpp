@@ -1,0 +1,245 @@
+#include "render/fast_render.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "core/parallel_work.h"
+#include "render/accum_grid.h"
+#include "render/banded_stamping.h"
+#include "render/fourier_stamping.h"
+#include "render/line_layout.h"
+#include "render/progress_counter.h"
+#include "render/ray_list.h"
+#include "render/star_pattern.h"
+#include "render/star_sources.h"
+#include "render/tail_cut.h"
+#include "render/trace_ray.h"
+
+namespace {
+
+// Costs in one unit, for choosing a pass's path: one stamped point against
+// one operation of the transforms (as PlanFourier counts them), measured on
+// the benchmark's scenes.
+constexpr double kStampPointCost = 1.0;
+constexpr double kFourierOperationCost = 2.0;
+// A line reaches the rectangle's edge from only part of the sources.
+constexpr double kShareOfLineInside = 0.7;
+// About this many stamped points make one band: tens of milliseconds of work.
+constexpr int64_t kPointsPerBand = 8000000;
+constexpr int64_t kRowsPerCompositeItem = 16;
+
+// The work of one render, shared by its passes.
+class FastRender {
+public:
+    FastRender(const StarSettings& settings, WorkPlaneSet* planes, RenderChecks* checks,
+               const RenderOptions& options, RenderReport* report)
+        : settings_(settings), p_(settings.parameters), planes_(planes), checks_(checks), options_(options),
+          report_(report), progress_(checks, settings), width_(settings.width), height_(settings.height),
+          workers_(WorkerCount(options.threads)),
+          tested_(planes->planes, settings.hostPlanes, settings.parameters.thresholdType) {}
+
+    ~FastRender() {
+        for (RayList* list : lists_) FreeRayList(list);
+        FreeAccumGrid(grid_);
+    }
+
+    RenderStatus Run() {
+        for (RayList*& list : lists_)
+            if (!(list = NewRayList(kRayListCapacity))) return RenderStatus::OutOfMemory;
+        if (checks_->Aborted()) return RenderStatus::Cancelled;
+        const int passCount = RenderedPlaneCount(settings_.hostPlanes);
+        for (int pass = 0; pass < passCount; ++pass) {
+            report_->passes = pass + 1;
+            const RenderStatus status = RenderPass(pass);
+            if (status != RenderStatus::Done) return status;
+        }
+        return progress_.Finish() ? RenderStatus::Done : RenderStatus::Cancelled;
+    }
+
+private:
+    // A check point at a share of the rows from `first` spanning `rows` rows
+    // of the progress count; true when the render must go on.
+    std::function<bool(double)> CheckPointOver(int64_t first, int64_t rows) {
+        return [this, first, rows](double done) {
+            return !progress_.CheckPointAt(first + int64_t(double(rows) * std::clamp(done, 0.0, 1.0)));
+        };
+    }
+
+    RenderStatus RenderPass(int pass) {
+        float* plane = planes_->planes[pass];
+        const int64_t sweep = 2 * int64_t(pass) * height_;
+        ProfileTable* table = NewPassProfile(p_, pass, width_, height_, settings_.scale);
+        if (!table) return RenderStatus::OutOfMemory;
+        if (checks_->Aborted()) {
+            FreeProfileTable(table);
+            return RenderStatus::Cancelled;
+        }
+        double angles[kMaxStarLines];
+        lineCount_ = StarLines(p_.lineType, double(p_.angle), angles);
+        bool traced = true;
+        for (int n = 0; n < lineCount_; ++n) {
+            ClearRayList(lists_[n]);
+            traced = traced && TraceRay(lists_[n], width_, height_, angles[n], table);
+        }
+        FreeProfileTable(table);
+        if (!traced) return RenderStatus::OutOfMemory;
+
+        const double level = ThresholdLevel(p_);
+        const double gain = BrightnessGain(p_);
+        SourceScan scan{plane, tested_, level, width_, height_, workers_, CheckPointOver(sweep, height_ / 10)};
+        int64_t sources = 0;
+        double largest = 0.0;
+        if (!CountSources(scan, &sources, &largest)) return RenderStatus::Cancelled;
+        if (sources == 0 || lineCount_ == 0) {
+            // Without light the composite leaves every sample exactly as it is.
+            report_->methods[pass] = PassMethod::Skipped;
+            return RenderStatus::Done;
+        }
+
+        // The lines cut at their negligible tails.
+        bool laidOut = true;
+        int64_t pointsPerSource = 0;
+        try {
+            const double budget = LineTailBudget(lineCount_, largest, gain);
+            for (int n = 0; n < lineCount_; ++n) {
+                laidOut = laidOut && LayOutLine(lists_[n], KeptPointCount(lists_[n], budget), width_, &layouts_[n]);
+                pointsPerSource += 2 * int64_t(layouts_[n].count - 1);
+            }
+        } catch (const std::bad_alloc&) {
+            laidOut = false;
+        }
+
+        if (laidOut && ChooseFourier(sources, pointsPerSource)) {
+            FourierJob job{plane,     tested_,    level,    gain,
+                           width_,    height_,    layouts_, lineCount_,
+                           workers_,  CheckPointOver(sweep, 2 * int64_t(height_))};
+            try {
+                if (!StampAndCompositeByFourier(job, fourier_)) return RenderStatus::Cancelled;
+                report_->methods[pass] = PassMethod::Fourier;
+                return RenderStatus::Done;
+            } catch (const std::bad_alloc&) {
+                // Not enough memory after all: stamp exactly instead.
+            }
+        }
+        return StampExactly(pass, scan, laidOut, sources * pointsPerSource, gain);
+    }
+
+    bool ChooseFourier(int64_t sources, int64_t pointsPerSource) {
+        if (options_.path != RenderPath::Auto && options_.path != RenderPath::Fourier) return false;
+        fourier_ = PlanFourier(width_, height_, layouts_, lineCount_);
+        const size_t budget = options_.fourierMemory ? options_.fourierMemory : kDefaultFourierMemory;
+        if (fourier_.bytes > budget || !KernelSuitsFourier(layouts_, lineCount_)) return false;
+        if (options_.path == RenderPath::Fourier) return true;
+        const double stamping = double(sources) * double(pointsPerSource) * kShareOfLineInside * kStampPointCost;
+        return fourier_.operations * kFourierOperationCost < stamping;
+    }
+
+    RenderStatus StampExactly(int pass, const SourceScan& scan, bool laidOut, int64_t estimatedPoints, double gain) {
+        float* plane = planes_->planes[pass];
+        const int64_t sweep = 2 * int64_t(pass) * height_;
+        if (!grid_ && !(grid_ = NewAccumGrid(height_, width_))) return RenderStatus::OutOfMemory;
+        ClearGrid();
+
+        PassSources sources;
+        bool banded = laidOut;
+        if (banded) {
+            try {
+                SourceScan collect = scan;
+                collect.checkPoint = CheckPointOver(sweep + height_ / 10, height_ / 10);
+                if (!CollectSources(collect, &sources)) return RenderStatus::Cancelled;
+            } catch (const std::bad_alloc&) {
+                banded = false;
+            }
+        }
+        const int64_t stampFrom = sweep + height_ / 5, stampRows = height_ - height_ / 5;
+        if (banded) {
+            StampJob job{grid_->block, width_, height_, &sources, layouts_, lineCount_, workers_,
+                         BandRowsFor(int64_t(double(estimatedPoints) * kShareOfLineInside), height_,
+                                     kPointsPerBand, 4 * workers_),
+                         CheckPointOver(stampFrom, stampRows)};
+            if (!StampBands(job)) return RenderStatus::Cancelled;
+            report_->methods[pass] = PassMethod::Banded;
+        } else {
+            if (!StampSerially(scan, stampFrom, stampRows)) return RenderStatus::Cancelled;
+            report_->methods[pass] = PassMethod::Serial;
+        }
+        return Composite(plane, gain, sweep + height_) ? RenderStatus::Done : RenderStatus::Cancelled;
+    }
+
+    // The reference's stamping, without a source list: every line whole.
+    bool StampSerially(const SourceScan& scan, int64_t from, int64_t rows) {
+        auto checkPoint = CheckPointOver(from, rows);
+        for (int32_t j = 0; j < height_; ++j) {
+            if (j % kCheckPointRows == 0 && !checkPoint(double(j) / height_)) return false;
+            const size_t rowStart = size_t(j) * size_t(width_);
+            for (int32_t l = 0; l < width_; ++l) {
+                double value;
+                if (!IsSource(scan.plane, scan.tested, scan.level, rowStart + size_t(l), &value)) continue;
+                for (int n = 0; n < lineCount_; ++n) StampRays(grid_, width_, height_, l, j, value, lists_[n]);
+            }
+        }
+        return true;
+    }
+
+    void ClearGrid() {
+        ParallelJob clear;
+        clear.items = (height_ + kRowsPerCompositeItem - 1) / kRowsPerCompositeItem;
+        clear.workers = workers_;
+        clear.work = [this](int64_t item, int, const std::atomic<bool>&) {
+            const int64_t first = item * kRowsPerCompositeItem;
+            const int64_t last = std::min<int64_t>(height_, first + kRowsPerCompositeItem);
+            std::memset(grid_->block + first * width_, 0, size_t(last - first) * size_t(width_) * sizeof(double));
+        };
+        RunParallel(clear);
+    }
+
+    bool Composite(float* plane, double gain, int64_t from) {
+        ParallelJob composite;
+        composite.items = (height_ + kRowsPerCompositeItem - 1) / kRowsPerCompositeItem;
+        composite.workers = workers_;
+        composite.work = [this, plane, gain](int64_t item, int, const std::atomic<bool>&) {
+            const int64_t first = item * kRowsPerCompositeItem;
+            const int64_t last = std::min<int64_t>(height_, first + kRowsPerCompositeItem);
+            for (int64_t k = first; k < last; ++k) {
+                const double* light = grid_->rows[k];
+                float* row = plane + size_t(k) * size_t(width_);
+                for (int32_t l = 0; l < width_; ++l) row[l] = ScreenBlend(gain, light[l], row[l]);
+            }
+        };
+        composite.checkPoint = CheckPointOver(from, height_);
+        return RunParallel(composite);
+    }
+
+    const StarSettings& settings_;
+    const FilterParameters& p_;
+    WorkPlaneSet* planes_;
+    RenderChecks* checks_;
+    const RenderOptions& options_;
+    RenderReport* report_;
+    ProgressCounter progress_;
+    const int32_t width_, height_;
+    const int workers_;
+    const TestedValue tested_;
+    RayList* lists_[kMaxStarLines] = {};
+    LineLayout layouts_[kMaxStarLines];
+    int lineCount_ = 0;
+    AccumGrid* grid_ = nullptr;
+    FourierPlan fourier_;
+};
+
+}  // namespace
+
+RenderStatus RenderStarsFast(const StarSettings& settings, WorkPlaneSet* planes, RenderChecks* checks,
+                             const RenderOptions& options, RenderReport* report) {
+    try {
+        FastRender render(settings, planes, checks, options, report);
+        return render.Run();
+    } catch (const std::bad_alloc&) {
+        return RenderStatus::OutOfMemory;
+    } catch (...) {
+        // Nothing may leave the plug-in: a failure to start threads or any
+        // other surprise ends the render as if memory had run out.
+        return RenderStatus::OutOfMemory;
+    }
+}
