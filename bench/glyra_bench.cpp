@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -218,6 +219,78 @@ void RunCase(const Case& c) {
     if (!reference.ok || !fastSame.ok || !fastFull.ok) std::printf("|   (a render failed) |\n");
 }
 
+// ---- The glyra command, end to end: PNG in, PNG out ----
+
+struct CommandOutcome {
+    double seconds = 0;
+    double peakMegabytes = 0;
+    bool ok = false;
+};
+
+CommandOutcome RunCommand(const std::vector<std::string>& arguments) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        std::freopen("/dev/null", "w", stderr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    CommandOutcome outcome;
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
+    outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return outcome;
+}
+
+void WriteScenePng(const Case& c, const std::string& path) {
+    SceneSpec spec{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
+    const std::vector<std::vector<float>> planes = MakeScenePlanes(spec);
+    ImageFile image;
+    image.width = c.width;
+    image.height = c.height;
+    image.depth = c.depth;
+    image.channels = c.colorPlanes;
+    image.samples.resize(size_t(c.width) * size_t(c.height) * size_t(c.colorPlanes));
+    for (size_t i = 0; i < planes[0].size(); ++i)
+        for (size_t p = 0; p < planes.size(); ++p)
+            image.samples[i * planes.size() + p] =
+                c.depth == 16 ? uint16_t(std::min(65535L, std::lround(planes[p][i] * 65535.0)))
+                              : ExportSample8(planes[p][i]);
+    std::string error;
+    if (!WriteImageFile(path, ImageFormat::Png, image, WriteSettings{}, &error)) std::fprintf(stderr, "%s\n", error.c_str());
+}
+
+void RunCommandCase(const Case& c, bool withReference) {
+    const std::string folder = "/tmp/glyra-bench-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    const std::string input = folder + "/in.png", output = folder + "/out.png";
+    WriteScenePng(c, input);
+    const std::string lines = std::to_string(c.lineType);
+    CommandOutcome reference;
+    if (withReference)
+        reference = RunCommand({GLYRA_BINARY, "--render", "reference", "--line-type", lines, input, output});
+    const CommandOutcome fast = RunCommand({GLYRA_BINARY, "--line-type", lines, input, output});
+    std::remove(input.c_str());
+    std::remove(output.c_str());
+    rmdir(folder.c_str());
+    char ratio[32] = "-";
+    char referenceTime[32] = "-";
+    if (withReference) {
+        std::snprintf(ratio, sizeof ratio, "%.1fx", reference.seconds / std::max(fast.seconds, 1e-9));
+        std::snprintf(referenceTime, sizeof referenceTime, "%.2f s", reference.seconds);
+    }
+    std::printf("| %-34s | %10s | %7.2f s | %-14s | %-15s | %7.0f MB | %s |\n", ("glyra " + c.name).c_str(),
+                referenceTime, fast.seconds, ratio, "PNG in and out", fast.peakMegabytes,
+                fast.ok ? "(whole process)" : "(failed)");
+    std::fflush(stdout);
+}
+
 std::vector<Case> Cases(bool quick) {
     auto make = [](std::string name, int32_t w, int32_t h, int planes, int depth, double share, int16_t lines,
                    bool longest = false, int32_t rw = 0, int32_t rh = 0) {
@@ -248,6 +321,22 @@ std::vector<Case> Cases(bool quick) {
     return cases;
 }
 
+// The command's rows: (case, whether the reference is timed too).
+std::vector<std::pair<Case, bool>> CommandCases(bool quick) {
+    auto make = [](std::string name, int32_t w, int32_t h, int depth, double share, int16_t lines) {
+        return Case{std::move(name), w, h, 3, depth, share, lines, false, 0, 0};
+    };
+    std::vector<std::pair<Case, bool>> cases = {
+        {make("12 MP RGB 8-bit, 0.1%, 4 rays", 4000, 3000, 8, 0.001, 2), true},
+    };
+    if (quick) return cases;
+    cases.push_back({make("12 MP RGB 8-bit, 1%, 8 rays", 4000, 3000, 8, 0.01, 4), true});
+    cases.push_back({make("12 MP RGB 16-bit, 1%, 8 rays", 4000, 3000, 16, 0.01, 4), false});
+    cases.push_back({make("12 MP RGB 8-bit, 100%, 8 rays", 4000, 3000, 8, 1.0, 4), false});
+    cases.push_back({make("24 MP RGB 8-bit, 100%, 8 rays", 6000, 4000, 8, 1.0, 4), false});
+    return cases;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -275,7 +364,13 @@ int main(int argc, char** argv) {
         for (const std::string& part : only) picked = picked || c.name.find(part) != std::string::npos;
         if (picked) RunCase(c);
     }
+    for (const auto& [c, withReference] : CommandCases(quick && only.empty())) {
+        bool picked = only.empty();
+        for (const std::string& part : only) picked = picked || ("glyra " + c.name).find(part) != std::string::npos;
+        if (picked) RunCommandCase(c, withReference && !gFastOnly);
+    }
     std::printf("\n* the reference at the smaller size named in the ratio column; the fast time is at full size.\n"
-                "peak: the render's own memory beyond the scene's planes (peak resident set).\n");
+                "peak: the render's own memory beyond the scene's planes (peak resident set); for the glyra\n"
+                "rows, the whole process's.\n");
     return 0;
 }

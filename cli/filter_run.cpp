@@ -38,8 +38,9 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     // Two 16-bit file values share each interface value: a sample the filter
     // left as it was keeps its exact file value (the transparency plane, and
     // every pixel no streak reached).
-    const ImageFile filtered = FileFromHostImage(host.Image());
-    for (size_t i = 0; i < filtered.samples.size(); ++i)
-        if (host.Image().samples[i] != input.samples[i]) image->samples[i] = filtered.samples[i];
+    const std::vector<uint16_t>& filtered = host.Image().samples;
+    for (size_t i = 0; i < filtered.size(); ++i)
+        if (filtered[i] != input.samples[i])
+            image->samples[i] = image->depth == 16 ? HostToFileSample16(filtered[i]) : filtered[i];
     return noErr;
 }

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
 
     std::string input, output;
     bool force = false;
-    int quality = 92;
+    WriteSettings writing;
     app.add_option("INPUT", input, "Image to read")->required();
     app.add_option("OUTPUT", output, "Image to write")->required();
 
@@ -131,7 +131,14 @@ int main(int argc, char** argv) {
     app.add_option("--threads", threads, "worker threads of the render (0: one per core)")
         ->capture_default_str()
         ->check(CLI::Range(0, 256));
-    app.add_option("--quality", quality, "JPEG quality of the output")->capture_default_str()->check(CLI::Range(1, 100));
+    app.add_option("--quality", writing.jpegQuality, "JPEG quality of the output")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100));
+    app.add_option("--png-compression", writing.pngCompression,
+                   "zlib level of PNG output: 1 writes fast with somewhat larger files, 9 gives the smallest\n"
+                   "files at several times the writing time")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 9));
     app.add_flag("--force", force, "Allow the output to replace the input");
 
     try {
@@ -185,7 +192,7 @@ int main(int argc, char** argv) {
 
     // Written beside the target and renamed, so that a failed write leaves no partial file.
     const std::string partial = output + ".partial";
-    if (!WriteImageFile(partial, format, image, quality, &error)) {
+    if (!WriteImageFile(partial, format, image, writing, &error)) {
         std::remove(partial.c_str());
         const size_t at = error.find(partial);
         if (at != std::string::npos) error.replace(at, partial.size(), output);

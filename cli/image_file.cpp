@@ -1,6 +1,7 @@
 #include "cli/image_file.h"
 
 #include <png.h>
+#include <zlib.h>
 // jpeglib.h needs FILE and size_t declared first.
 #include <cstdio>
 #include <jpeglib.h>
@@ -109,7 +110,8 @@ bool ReadPng(FILE* file, const std::string& path, ImageFile* image, std::string*
     return true;
 }
 
-bool WritePngCore(FILE* file, const ImageFile& image, std::vector<uint8_t>* rowBuffer, PngFailure* failurePtr) {
+bool WritePngCore(FILE* file, const ImageFile& image, int compression, std::vector<uint8_t>* rowBuffer,
+                  PngFailure* failurePtr) {
     PngFailure& failure = *failurePtr;
     static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                       PNG_COLOR_TYPE_RGB_ALPHA};
@@ -128,6 +130,14 @@ bool WritePngCore(FILE* file, const ImageFile& image, std::vector<uint8_t>* rowB
         return false;
     }
     png_init_io(png, file);
+    png_set_compression_level(png, compression);
+    if (compression <= 1) {
+        // The fast setting: run-length matching after the cheapest filter.
+        // On photographs it writes several times faster than zlib's default
+        // for files a few per cent larger.
+        png_set_compression_strategy(png, Z_RLE);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    }
     png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), image.depth,
                  kColorTypes[image.channels], PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -146,10 +156,10 @@ bool WritePngCore(FILE* file, const ImageFile& image, std::vector<uint8_t>* rowB
     return true;
 }
 
-bool WritePng(FILE* file, const std::string& path, const ImageFile& image, std::string* error) {
+bool WritePng(FILE* file, const std::string& path, const ImageFile& image, int compression, std::string* error) {
     PngFailure failure;
     std::vector<uint8_t> row;
-    if (WritePngCore(file, image, &row, &failure)) return true;
+    if (WritePngCore(file, image, compression, &row, &failure)) return true;
     *error = path + ": cannot write PNG (" + failure.message + ")";
     return false;
 }
@@ -300,8 +310,8 @@ bool ReadImageFile(const std::string& path, ImageFile* image, std::string* error
     return false;
 }
 
-bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image, int jpegQuality,
-                    std::string* error) {
+bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image,
+                    const WriteSettings& settings, std::string* error) {
     if (image.channels < 1 || image.channels > 4 || (image.depth != 8 && image.depth != 16)) {
         *error = path + ": unsupported image shape";
         return false;
@@ -311,8 +321,9 @@ bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile
         *error = path + ": " + std::strerror(errno);
         return false;
     }
-    const bool written = format == ImageFormat::Png ? WritePng(file.get(), path, image, error)
-                                                    : WriteJpeg(file.get(), path, image, jpegQuality, error);
+    const bool written = format == ImageFormat::Png
+                             ? WritePng(file.get(), path, image, settings.pngCompression, error)
+                             : WriteJpeg(file.get(), path, image, settings.jpegQuality, error);
     if (std::fclose(file.release()) != 0 && written) {
         *error = path + ": " + std::strerror(errno);
         return false;

@@ -22,7 +22,16 @@ struct ImageFile {
 // false when the extension is not one of them.
 bool FormatFromName(const std::string& path, ImageFormat* format);
 
+// How files are written.
+struct WriteSettings {
+    int jpegQuality = 92;
+    // zlib level of PNG output: 1 (the default) writes fast (run-length
+    // matching) with files a few per cent larger; 9 gives the smallest files,
+    // several times slower.
+    int pngCompression = 1;
+};
+
 // Each returns false and a one-line reason in *error when it cannot.
 bool ReadImageFile(const std::string& path, ImageFile* image, std::string* error);
-bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image, int jpegQuality,
-                    std::string* error);
+bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image,
+                    const WriteSettings& settings, std::string* error);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/checked_size.h"
+#include "core/parallel_work.h"
 #include "host/host_kind.h"
 #include "host/parameter_block.h"
 #include "interface/result_codes.h"
@@ -94,10 +95,18 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
         allocated = planes.planes[p] != nullptr;
     }
     if (allocated) {
-        ImportPlanes(globals, bytesPerSample, planeCount, &planes);
         HostChecks checks(record, previewState);
-        *globals->result = ResultOf(RenderStars(settings, &planes, &checks, PassRenderOptions()));
-        if (*globals->result == noErr) ExportPlanes(globals, bytesPerSample, planeCount, &planes);
+        ConversionWork conversion;
+        conversion.workers = WorkerCount(PassRenderOptions().threads);
+        conversion.checkPoint = [&checks](double) { return !checks.StopRequested() && !checks.Aborted(); };
+        if (!ImportPlanes(globals, bytesPerSample, planeCount, &planes, conversion)) {
+            *globals->result = userCanceledErr;
+        } else {
+            *globals->result = ResultOf(RenderStars(settings, &planes, &checks, PassRenderOptions()));
+            // The export only keeps the dialog's messages flowing: it always finishes.
+            conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
+            if (*globals->result == noErr) ExportPlanes(globals, bytesPerSample, planeCount, &planes, conversion);
+        }
     } else {
         *globals->result = memFullErr;
     }

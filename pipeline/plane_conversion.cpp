@@ -1,8 +1,10 @@
 #include "pipeline/plane_conversion.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
+#include "core/parallel_work.h"
 #include "core/sample_math.h"
 
 namespace {
@@ -16,19 +18,33 @@ int32_t RoundAndClamp(double x, int32_t maximum) {
     return int32_t(RoundHalfAwayFromZero(x));
 }
 
-// Visits every pixel of passRect in row order, with its host address and its
-// index in the planes.
+constexpr int32_t kRowsPerItem = 32;
+
+// Visits every pixel of passRect, with its host address and its index in the
+// planes, a block of rows per item of parallel work. False when the check
+// point stopped it.
 template <typename Visit>
-void WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, int32_t columnBytes,
-                  int bytesPerSample, Visit visit) {
+bool WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, int32_t columnBytes,
+                  int bytesPerSample, const ConversionWork& work, Visit visit) {
     const FilterRecord* record = globals->filterRecord;
-    const Rect& pass = globals->passRect;
+    const Rect pass = globals->passRect;
     const size_t pixelStep = size_t(record->planes) * size_t(bytesPerSample);
-    size_t k = 0;
-    for (int32_t row = pass.top; row < pass.bottom; ++row) {
-        auto* pixel = static_cast<uint8_t*>(buffer) + std::ptrdiff_t(row) * rowBytes + std::ptrdiff_t(pass.left) * columnBytes;
-        for (int32_t column = pass.left; column < pass.right; ++column, ++k, pixel += pixelStep) visit(pixel, k);
-    }
+    const size_t width = size_t(int32_t(pass.right) - pass.left);
+    ParallelJob job;
+    job.items = (int64_t(pass.bottom) - pass.top + kRowsPerItem - 1) / kRowsPerItem;
+    job.workers = work.workers;
+    job.checkPoint = work.checkPoint;
+    job.work = [&](int64_t item, int, const std::atomic<bool>&) {
+        const int32_t first = pass.top + int32_t(item) * kRowsPerItem;
+        const int32_t last = std::min<int32_t>(pass.bottom, first + kRowsPerItem);
+        for (int32_t row = first; row < last; ++row) {
+            size_t k = size_t(row - pass.top) * width;
+            auto* pixel = static_cast<uint8_t*>(buffer) + std::ptrdiff_t(row) * rowBytes +
+                          std::ptrdiff_t(pass.left) * columnBytes;
+            for (int32_t column = pass.left; column < pass.right; ++column, ++k, pixel += pixelStep) visit(pixel, k);
+        }
+    };
+    return RunParallel(job);
 }
 
 }  // namespace
@@ -40,9 +56,10 @@ uint16_t ExportSample16(float value) {
     return uint16_t(RoundAndClamp(double(value) * kFullScale16, kFullScale16));
 }
 
-void ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes) {
+bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes,
+                  const ConversionWork& work) {
     const FilterRecord* record = globals->filterRecord;
-    WalkPassRect(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample,
+    return WalkPassRect(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample, work,
                  [&](const uint8_t* pixel, size_t k) {
                      for (int p = 0; p < planeCount; ++p) {
                          if (bytesPerSample == 2) {
@@ -56,9 +73,18 @@ void ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, Wo
                  });
 }
 
-void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes) {
+void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes,
+                  const ConversionWork& work) {
     const FilterRecord* record = globals->filterRecord;
-    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
+    ConversionWork toTheEnd = work;
+    if (work.checkPoint) {
+        const auto checkPoint = work.checkPoint;
+        toTheEnd.checkPoint = [checkPoint](double done) {
+            checkPoint(done);
+            return true;
+        };
+    }
+    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample, toTheEnd,
                  [&](uint8_t* pixel, size_t k) {
                      for (int p = 0; p < planeCount; ++p) {
                          if (bytesPerSample == 2) {

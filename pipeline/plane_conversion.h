@@ -5,11 +5,25 @@
 #include "host/filter_globals.h"
 #include "core/work_planes.h"
 
+#include <functional>
+
+// How the rows of a conversion are shared out: the workers, and the check
+// point the calling thread runs while they convert (false stops an import).
+struct ConversionWork {
+    int workers = 1;
+    std::function<bool(double done)> checkPoint;
+};
+
 // Reads planes 0 to planeCount - 1 of every pixel of passRect from inData.
-void ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes);
+// False when the check point stopped it.
+bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes,
+                  const ConversionWork& work);
 // Writes them back into outData, rounded halves away from zero and clamped to
-// the host's range (0..255, or 0..32768 at 16 bits).
-void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes);
+// the host's range (0..255, or 0..32768 at 16 bits). An export always runs to
+// its end, so that outData is never left half written; its check points keep
+// the dialog's messages flowing.
+void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes,
+                  const ConversionWork& work);
 
 // One sample's conversions, for the pass and its tests.
 float ImportSample8(uint8_t sample);

@@ -120,7 +120,6 @@ bool TestHost::Request::operator==(const Request& o) const {
 TestHost::TestHost(HostImage image, HostSettings settings)
     : image_(std::move(image)), settings_(std::move(settings)), record_(new FilterRecord()),
       descriptors_(new Descriptors()) {
-    destination_ = image_;
     handleProcs_.handleProcsVersion = kCurrentHandleProcsVersion;
     handleProcs_.numHandleProcs = kCurrentHandleProcsCount;
     handleProcs_.newProc = NewHandleCallback;
@@ -206,6 +205,7 @@ void TestHost::ResetRecord() {
     inBuffer_.clear();
     outBuffer_.clear();
     maskBuffer_.clear();
+    destination_ = image_;  // what the plug-in writes to, starting as the image
 }
 
 OSErr TestHost::Call(PluginEntry entry, int16_t selector) {
@@ -236,7 +236,6 @@ bool TestHost::RequestEmpty() const {
 RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
     RunOutcome outcome;
     ResetRecord();
-    destination_ = image_;
     auto note = [&outcome](OSErr error) {
         if (outcome.result == noErr) outcome.result = error;
     };
@@ -276,7 +275,7 @@ RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
     outcome.finishResult = Call(entry, filterSelectorFinish);
     outcome.finished = true;
     note(outcome.finishResult);
-    if (outcome.result == noErr) image_ = destination_;
+    if (outcome.result == noErr) std::swap(image_, destination_);
     return outcome;
 }
 
@@ -295,15 +294,18 @@ void TestHost::CommitOutput() {
     const int b = image_.depth == 16 ? 2 : 1;
     const int planes = q.outHi - q.outLo + 1;
     const int32_t rowBytes = record_->outRowBytes;
-    for (int32_t row = q.outRect.top; row < q.outRect.bottom; ++row) {
-        if (row < 0 || row >= destination_.height) continue;
-        for (int32_t column = q.outRect.left; column < q.outRect.right; ++column) {
-            if (column < 0 || column >= destination_.width) continue;
-            size_t at = size_t(row - q.outRect.top) * size_t(rowBytes) +
-                        size_t(column - q.outRect.left) * size_t(planes * b);
-            for (int p = 0; p < planes; ++p)
-                destination_.At(row, column, q.outLo + p) = LoadSample(outBuffer_, at + size_t(p * b), image_.depth);
-        }
+    const int samplesPerPixel = destination_.SamplesPerPixel();
+    // Only the part of the rectangle that lies on the image is written back.
+    const int32_t left = std::max<int32_t>(q.outRect.left, 0);
+    const int32_t right = std::min<int32_t>(q.outRect.right, destination_.width);
+    if (left >= right) return;
+    for (int32_t row = std::max<int32_t>(q.outRect.top, 0); row < std::min<int32_t>(q.outRect.bottom, destination_.height);
+         ++row) {
+        size_t at = size_t(row - q.outRect.top) * size_t(rowBytes) + size_t(left - q.outRect.left) * size_t(planes * b);
+        uint16_t* to =
+            &destination_.samples[(size_t(row) * size_t(destination_.width) + size_t(left)) * size_t(samplesPerPixel)];
+        for (int32_t column = left; column < right; ++column, at += size_t(planes * b), to += samplesPerPixel)
+            for (int p = 0; p < planes; ++p) to[q.outLo + p] = LoadSample(outBuffer_, at + size_t(p * b), image_.depth);
     }
 }
 
@@ -335,14 +337,25 @@ OSErr TestHost::DeliverBuffers() {
         const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top;
         const int32_t rowBytes = width * planes * b;
         buffer.assign(size_t(rowBytes) * size_t(height), 0);
-        for (int32_t y = 0; y < height; ++y)
+        const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= source.height && rect.right <= source.width;
+        for (int32_t y = 0; y < height; ++y) {
+            const size_t rowStart = size_t(y) * size_t(rowBytes);
+            if (inside) {
+                // The usual request: every sample is in the image, read row by row.
+                const uint16_t* from = &source.samples[(size_t(rect.top + y) * size_t(source.width) + size_t(rect.left)) *
+                                                       size_t(samplesPerPixel)];
+                for (int32_t x = 0; x < width; ++x, from += samplesPerPixel)
+                    for (int p = 0; p < planes; ++p)
+                        StoreSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth, from[lo + p]);
+                continue;
+            }
             for (int32_t x = 0; x < width; ++x)
                 for (int p = 0; p < planes; ++p) {
                     uint16_t value;
                     if (!PaddedSample(source, rect.top + y, rect.left + x, lo + p, padding, &value)) return paramErr;
-                    StoreSample(buffer, size_t(y) * size_t(rowBytes) + size_t((x * planes + p) * b), image_.depth,
-                                value);
+                    StoreSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth, value);
                 }
+        }
         out->data = buffer.data();
         out->rowBytes = rowBytes;
         out->columnBytes = settings_.setColumnBytes ? planes * b : 0;

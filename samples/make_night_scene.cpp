@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < canvas.rgb.size(); ++i)
         image.samples[i] = uint16_t(std::lround(std::fmin(1.0, std::fmax(0.0, canvas.rgb[i])) * 255));
     std::string error;
-    if (!WriteImageFile(path, ImageFormat::Png, image, 95, &error)) {
+    if (!WriteImageFile(path, ImageFormat::Png, image, WriteSettings{95, 9}, &error)) {
         std::fprintf(stderr, "make_night_scene: %s\n", error.c_str());
         return 1;
     }

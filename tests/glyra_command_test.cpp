@@ -65,7 +65,7 @@ void Write(const std::string& path, const ImageFile& image) {
     std::string error;
     ImageFormat format;
     ASSERT_TRUE(FormatFromName(path, &format));
-    ASSERT_TRUE(WriteImageFile(path, format, image, 95, &error)) << error;
+    ASSERT_TRUE(WriteImageFile(path, format, image, WriteSettings{95, 6}, &error)) << error;
 }
 
 ImageFile Read(const std::string& path) {
