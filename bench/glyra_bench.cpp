@@ -313,7 +313,7 @@ std::vector<Case> Cases(bool quick) {
         make("12 MP gray 8-bit, 1%, 8 rays", 4000, 3000, 1, 8, 0.01, 4),
         make("12 MP RGB 8-bit, 30%, 8 rays", 4000, 3000, 3, 8, 0.30, 4, false, 1200, 900),
         make("12 MP RGB 8-bit, 100%, 8 rays", 4000, 3000, 3, 8, 1.0, 4, false, 1200, 900),
-        make("12 MP RGB 8-bit, 1%, 8 rays, extents 100", 4000, 3000, 3, 8, 0.01, 4, true, 1200, 900),
+        make("12 MP RGB 8-bit, 1%, 8 rays, extents 100", 4000, 3000, 3, 8, 0.01, 4, true),
         make("24 MP RGB 8-bit, 0.1%, 8 rays", 6000, 4000, 3, 8, 0.001, 4),
         make("24 MP RGB 8-bit, 100%, 8 rays", 6000, 4000, 3, 8, 1.0, 4, false, 1200, 900),
     };
