@@ -1,5 +1,6 @@
 #include "host/instance.h"
 
+#include "host/handle_services.h"
 #include "host/parameter_block.h"
 #include "interface/result_codes.h"
 
@@ -10,6 +11,12 @@ void InitInstance(FilterGlobals* globals) {
     globals->previewMask = nullptr;
     globals->transparencyPlane = nullptr;
     globals->hasTransparency = (record->planes == 3 || record->planes == 1) && record->inTransparencyMask != 0;
+    if (ParameterHandleTooShort(record)) {
+        // A block cut short is no block: the host's handle goes back to the
+        // host and the defaults take its place.
+        DisposeHostHandle(record, record->parameters);
+        record->parameters = nullptr;
+    }
     if (!record->parameters) {
         record->parameters = NewDefaultParameterBlock();
         if (!record->parameters) *globals->result = memFullErr;

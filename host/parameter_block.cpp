@@ -1,10 +1,18 @@
 #include "host/parameter_block.h"
 
-#include "host/handle_services.h"
 #include "core/parameter_table.h"
+#include "host/handle_services.h"
+
+bool ParameterHandleTooShort(const FilterRecord* record) {
+    if (!record || !record->parameters || !HostHandleProcsUsable(record)) return false;
+    // A size of 0 is a host that does not know the handle (one of ours): trusted.
+    const int32_t size = record->handleProcs->getSizeProc(record->parameters);
+    return size > 0 && size < int32_t(sizeof(FilterParameters));
+}
 
 FilterParameters* ParameterBlock(const FilterRecord* record) {
     if (!record || !record->parameters || !*record->parameters) return nullptr;
+    if (ParameterHandleTooShort(record)) return nullptr;
     return reinterpret_cast<FilterParameters*>(*record->parameters);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/allocation.h"
 #include "core/checked_size.h"
 #include "core/parallel_work.h"
 #include "host/host_kind.h"
@@ -33,6 +34,17 @@ bool PassFitsBuffers(const FilterRecord* record, const Rect& pass, int bytesPerS
     return fits(record->inRect, record->inRowBytes, record->inColumnBytes) &&
            fits(record->outRect, record->outRowBytes, record->outColumnBytes);
 }
+
+// The pass's planes, freed on every way out.
+struct OwnedPlanes {
+    WorkPlaneSet set{};
+    OwnedPlanes() = default;
+    OwnedPlanes(const OwnedPlanes&) = delete;
+    OwnedPlanes& operator=(const OwnedPlanes&) = delete;
+    ~OwnedPlanes() {
+        for (WorkPlane plane : set.planes) FreeBytes(plane);
+    }
+};
 
 OSErr ResultOf(RenderStatus status) {
     switch (status) {
@@ -86,29 +98,34 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
     settings.reportProgress = true;
 
     const int planeCount = std::min<int>(record->planes, kWorkPlaneSlots);
-    WorkPlaneSet planes{};
+    OwnedPlanes planes;
     size_t samples = 0, bytes = 0;
     bool allocated = CheckedMultiply(size_t(width), size_t(height), &samples) &&
                      CheckedMultiply(samples, sizeof(float), &bytes);
     for (int p = 0; allocated && p < planeCount; ++p) {
-        planes.planes[p] = static_cast<float*>(std::malloc(bytes));
-        allocated = planes.planes[p] != nullptr;
+        planes.set.planes[p] = static_cast<float*>(AllocateBytes(bytes));
+        allocated = planes.set.planes[p] != nullptr;
     }
-    if (allocated) {
+    if (!allocated) {
+        *globals->result = memFullErr;
+        return;
+    }
+    try {
         HostChecks checks(record, previewState);
         ConversionWork conversion;
         conversion.workers = WorkerCount(PassRenderOptions().threads);
         conversion.checkPoint = [&checks](double) { return !checks.StopRequested() && !checks.Aborted(); };
-        if (!ImportPlanes(globals, bytesPerSample, planeCount, &planes, conversion)) {
+        if (!ImportPlanes(globals, bytesPerSample, planeCount, &planes.set, conversion)) {
             *globals->result = userCanceledErr;
-        } else {
-            *globals->result = ResultOf(RenderStars(settings, &planes, &checks, PassRenderOptions()));
-            // The export only keeps the dialog's messages flowing: it always finishes.
-            conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
-            if (*globals->result == noErr) ExportPlanes(globals, bytesPerSample, planeCount, &planes, conversion);
+            return;
         }
-    } else {
+        *globals->result = ResultOf(RenderStars(settings, &planes.set, &checks, PassRenderOptions()));
+        if (*globals->result != noErr) return;
+        // The export only keeps the dialog's messages flowing: it always finishes.
+        conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
+        ExportPlanes(globals, bytesPerSample, planeCount, &planes.set, conversion);
+    } catch (...) {
+        // Out of memory for the pass's own bookkeeping: nothing was exported.
         *globals->result = memFullErr;
     }
-    for (WorkPlane plane : planes.planes) std::free(plane);
 }

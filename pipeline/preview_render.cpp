@@ -56,6 +56,11 @@ uint32_t LoadSample(const uint8_t* pixel, int plane, int bytesPerSample) {
 
 }  // namespace
 
+bool HoldsWholeImage(const void* data, const Rect& delivered, int32_t rowBytes, Point imageSize, int64_t pixelBytes) {
+    return data && delivered.top == 0 && delivered.left == 0 && delivered.bottom >= imageSize.v &&
+           delivered.right >= imageSize.h && int64_t(rowBytes) >= int64_t(imageSize.h) * pixelBytes;
+}
+
 double ZoomFactor(int16_t zoomLevel) { return zoomLevel >= 1 ? double(zoomLevel) : 1.0 / (2 - zoomLevel); }
 
 void PreviewRegion(const FilterGlobals* globals, VRect* region) {
@@ -104,7 +109,10 @@ void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* 
     std::memset(globals->previewPixels, 0, size_t(paneWidth) * size_t(paneHeight) * size_t(n));
     std::memset(globals->previewMask, 0, size_t(paneWidth) * size_t(paneHeight));
     // Without the whole image from the host there is nothing to show.
-    if (!session->sourceReady || !record->inData) return;
+    const int64_t pixelBytes = int64_t(planes) * b;
+    if (!session->sourceReady ||
+        !HoldsWholeImage(record->inData, record->inRect, record->inRowBytes, record->imageSize, pixelBytes))
+        return;
 
     const double z = ZoomFactor(globals->zoomLevel);
     const int64_t q = RoundHalfAwayFromZero(1.0 / z);
@@ -117,7 +125,9 @@ void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* 
         RectIntersection(&pass, &region, &filter);
         globals->passRect = Rect{int16_t(pass.top), int16_t(pass.left), int16_t(pass.bottom), int16_t(pass.right)};
         RunFilterPass(globals, &session->state);
-        if (*globals->result != noErr || !record->outData) filtered = false;
+        if (*globals->result != noErr ||
+            !HoldsWholeImage(record->outData, record->outRect, record->outRowBytes, record->imageSize, pixelBytes))
+            filtered = false;
     }
 
     const int32_t imageHeight = record->imageSize.v, imageWidth = record->imageSize.h;
@@ -129,9 +139,11 @@ void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* 
     const auto* input = static_cast<const uint8_t*>(record->inData);
     const auto* source = filtered ? static_cast<const uint8_t*>(record->outData) : input;
     const int32_t sourceRowBytes = filtered ? record->outRowBytes : record->inRowBytes;
-    const size_t pixelBytes = size_t(planes) * size_t(b);
-    // A host may announce a mask and hand over none: then nothing is blended.
-    const auto* mask = record->haveMask ? static_cast<const uint8_t*>(record->maskData) : nullptr;
+    // A host may announce a mask and hand over none, or too little of one:
+    // then nothing is blended.
+    const bool maskDelivered =
+        record->haveMask && HoldsWholeImage(record->maskData, record->maskRect, record->maskRowBytes, record->imageSize, 1);
+    const auto* mask = maskDelivered ? static_cast<const uint8_t*>(record->maskData) : nullptr;
     const bool blend8 = mask && record->autoMask;
 
     for (int64_t i = 0; i < rows.count; ++i) {

@@ -24,9 +24,15 @@ void PreviewRegion(const FilterGlobals* globals, VRect* region);
 void RectIntersection(VRect* out, const VRect* a, const VRect* b);
 void RectIntersection(Rect* out, const Rect* a, const Rect* b);
 
+// Whether a buffer the host delivered holds the whole image from its origin:
+// the delivered rectangle starts at row and column 0 and reaches the image's
+// size, and each row holds the image's width of pixels of pixelBytes bytes.
+bool HoldsWholeImage(const void* data, const Rect& delivered, int32_t rowBytes, Point imageSize, int64_t pixelBytes);
+
 // Fills previewPixels and previewMask for the current view. With filtered set
 // it first runs the filter pass over the visible part of the filter rectangle
 // and shows the output buffer; a pass that stops or fails shows the input.
-// Reads the host's buffers only when the session's source is ready; otherwise
-// the pane stays empty.
+// Reads the host's buffers only when the session's source is ready and they
+// hold the whole image; otherwise the pane stays empty (and a filtered view
+// whose output does not cover the image shows the input).
 void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* session);

@@ -6,6 +6,7 @@
 #include "host/handle_services.h"
 #include "host/host_kind.h"
 #include "host/instance.h"
+#include "host/request_rects.h"
 #include "plugin/selectors.h"
 #include "interface/result_codes.h"
 #include "platform/win32.h"
@@ -86,7 +87,11 @@ bool IsFilterSelector(int16_t selector) {
 extern "C" void PI_CALL PluginMain(int16_t selector, void* record, intptr_t* data, int16_t* result) {
     if (!result) return;
     if (selector == filterSelectorAbout) {
-        DoAbout(static_cast<const AboutRecord*>(record));
+        try {
+            DoAbout(static_cast<const AboutRecord*>(record));
+        } catch (...) {
+            *result = memFullErr;
+        }
         return;
     }
     // An unknown selector, or a call without its record or data slot, changes nothing.
@@ -102,12 +107,19 @@ extern "C" void PI_CALL PluginMain(int16_t selector, void* record, intptr_t* dat
     *result = noErr;
     if (HostKind == HostKindPremiere) filterRecord->wholeSize = filterRecord->imageSize;
 
-    switch (selector) {
-        case filterSelectorParameters: DoParameters(globals); break;
-        case filterSelectorPrepare: DoPrepare(globals); break;
-        case filterSelectorStart: DoStart(globals); break;
-        case filterSelectorContinue: DoContinue(globals); break;
-        case filterSelectorFinish: DoFinish(globals); break;
+    try {
+        switch (selector) {
+            case filterSelectorParameters: DoParameters(globals); break;
+            case filterSelectorPrepare: DoPrepare(globals); break;
+            case filterSelectorStart: DoStart(globals); break;
+            case filterSelectorContinue: DoContinue(globals); break;
+            case filterSelectorFinish: DoFinish(globals); break;
+        }
+    } catch (...) {
+        // Nothing may cross into the host: the standard library's allocations
+        // that failed somewhere below end the call as out of memory.
+        *result = memFullErr;
+        ClearRequestRects(filterRecord);
     }
     ReleaseGlobals(filterRecord, data);
 }

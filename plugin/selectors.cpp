@@ -42,6 +42,12 @@ void DoPrepare(FilterGlobals* globals) {
 void DoStart(FilterGlobals* globals) {
     FilterRecord* record = globals->filterRecord;
     *globals->result = noErr;
+    // Without a single plane there is nothing to render or show.
+    if (record->planes <= 0) {
+        *globals->result = filterBadMode;
+        ClearRequestRects(record);
+        return;
+    }
     if (!RequireAdvanceState(record->advanceState, ModuleInstance)) {
         *globals->result = userCanceledErr;
         ClearRequestRects(record);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/allocation.h"
 #include "core/checked_size.h"
 
 AccumGrid* NewAccumGrid(int32_t rows, int32_t columns) {
@@ -12,10 +13,10 @@ AccumGrid* NewAccumGrid(int32_t rows, int32_t columns) {
     if (rows >= 0 && columns >= 0 && CheckedMultiply(size_t(rows), size_t(columns), &elements) &&
         CheckedMultiply(elements, sizeof(double), &blockBytes) &&
         CheckedMultiply(size_t(rows), sizeof(double*), &rowBytes))
-        grid = static_cast<AccumGrid*>(std::calloc(1, sizeof(AccumGrid)));
+        grid = static_cast<AccumGrid*>(AllocateZeroedBytes(1, sizeof(AccumGrid)));
     if (grid) {
-        grid->rows = static_cast<double**>(std::malloc(rowBytes ? rowBytes : 1));
-        grid->block = grid->rows ? static_cast<double*>(std::malloc(blockBytes ? blockBytes : 1)) : nullptr;
+        grid->rows = static_cast<double**>(AllocateBytes(rowBytes ? rowBytes : 1));
+        grid->block = grid->rows ? static_cast<double*>(AllocateBytes(blockBytes ? blockBytes : 1)) : nullptr;
     }
     if (!grid || !grid->block) {
         std::fputs("Allocation Failure!\n", stderr);
@@ -30,9 +31,9 @@ AccumGrid* NewAccumGrid(int32_t rows, int32_t columns) {
 
 void FreeAccumGrid(AccumGrid* grid) {
     if (!grid) return;
-    std::free(grid->block);
-    std::free(grid->rows);
-    std::free(grid);
+    FreeBytes(grid->block);
+    FreeBytes(grid->rows);
+    FreeBytes(grid);
 }
 
 void ClearAccumGrid(AccumGrid* grid) {

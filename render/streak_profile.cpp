@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/allocation.h"
+
 namespace {
 double Finite(double term) { return std::isfinite(term) ? term : 0.0; }
 }  // namespace
@@ -27,12 +29,12 @@ ProfileTable* NewProfileTable(int32_t width, int32_t height, double scale, doubl
     if (scale == 0.0) scale = 1.0;
     const int64_t count = 4 * int64_t(std::max(std::max(width, height), 0));
     if (count > INT32_MAX) return nullptr;
-    auto* table = static_cast<ProfileTable*>(std::malloc(sizeof(ProfileTable)));
+    auto* table = static_cast<ProfileTable*>(AllocateBytes(sizeof(ProfileTable)));
     if (!table) return nullptr;
     table->count = int32_t(count);
-    table->values = static_cast<double*>(std::malloc(size_t(count ? count : 1) * sizeof(double)));
+    table->values = static_cast<double*>(AllocateBytes(size_t(count ? count : 1) * sizeof(double)));
     if (!table->values) {
-        std::free(table);
+        FreeBytes(table);
         return nullptr;
     }
     const double r = 1.0 / scale;
@@ -43,6 +45,6 @@ ProfileTable* NewProfileTable(int32_t width, int32_t height, double scale, doubl
 
 void FreeProfileTable(ProfileTable* table) {
     if (!table) return;
-    std::free(table->values);
-    std::free(table);
+    FreeBytes(table->values);
+    FreeBytes(table);
 }

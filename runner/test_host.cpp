@@ -172,6 +172,7 @@ void TestHost::ResetRecord() {
     r.imageSize.h = int16_t(image_.width);
     r.planes = int16_t(image_.colorPlanes +
                        (image_.hasTransparency && settings_.planesIncludeTransparency ? 1 : 0));
+    if (settings_.reportPlanes != -1) r.planes = settings_.reportPlanes;
     if (settings_.useFilterRect)
         r.filterRect = settings_.filterRect;
     else
@@ -362,9 +363,21 @@ OSErr TestHost::DeliverBuffers() {
         return noErr;
     };
 
+    // A sloppy host may deliver fewer rows than asked; it then says so in the rectangles.
+    auto delivered = [&](Rect rect) {
+        if (settings_.deliverRowsShort > 0 && !RectEmpty(rect))
+            rect.bottom = int16_t(std::max<int32_t>(rect.top, rect.bottom - settings_.deliverRowsShort));
+        return rect;
+    };
     Delivery in, out;
-    OSErr error = fill(q.inRect, q.inLo, q.inHi, q.inPadding, image_, inBuffer_, &in);
-    if (error == noErr) error = fill(q.outRect, q.outLo, q.outHi, q.outPadding, destination_, outBuffer_, &out);
+    OSErr error = fill(delivered(q.inRect), q.inLo, q.inHi, q.inPadding, image_, inBuffer_, &in);
+    if (error == noErr)
+        error = fill(delivered(q.outRect), q.outLo, q.outHi, q.outPadding, destination_, outBuffer_, &out);
+    if (settings_.deliverRowsShort > 0) {
+        r.inRect = delivered(q.inRect);
+        r.outRect = delivered(q.outRect);
+        r.maskRect = delivered(q.maskRect);
+    }
     r.inData = in.data;
     r.inRowBytes = in.rowBytes;
     r.inColumnBytes = in.columnBytes;
@@ -374,14 +387,15 @@ OSErr TestHost::DeliverBuffers() {
     if (error != noErr) return error;
 
     maskBuffer_.clear();
+    const Rect maskRect = delivered(q.maskRect);
     r.maskData = nullptr;
     r.maskRowBytes = 0;
-    if (!image_.selection.empty() && !RectEmpty(q.maskRect)) {
-        const int32_t width = q.maskRect.right - q.maskRect.left, height = q.maskRect.bottom - q.maskRect.top;
+    if (!image_.selection.empty() && !RectEmpty(maskRect)) {
+        const int32_t width = maskRect.right - maskRect.left, height = maskRect.bottom - maskRect.top;
         maskBuffer_.assign(size_t(width) * size_t(height), 0);
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x) {
-                const int32_t row = q.maskRect.top + y, column = q.maskRect.left + x;
+                const int32_t row = maskRect.top + y, column = maskRect.left + x;
                 uint8_t value = 0;
                 if (row >= 0 && row < image_.height && column >= 0 && column < image_.width)
                     value = image_.selection[size_t(row) * size_t(image_.width) + size_t(column)];
@@ -395,7 +409,7 @@ OSErr TestHost::DeliverBuffers() {
         r.maskRowBytes = width;
     }
     delivered_ = true;
-    deliveredRequest_ = q;
+    deliveredRequest_ = CurrentRequest();  // what was delivered, as the record now says
     return noErr;
 }
 

@@ -39,6 +39,9 @@ struct HostSettings {
     bool setWholeSize = false;            // otherwise wholeSize = imageSize
     Point wholeSize = {0, 0};
     OSErr advanceStateError = 0;          // non-zero: advanceState fails with it
+    // Quirks of sloppy hosts, for tests of the plug-in's defences.
+    int16_t deliverRowsShort = 0;         // delivers this many rows fewer than asked, and says so in the rectangles
+    int16_t reportPlanes = -1;            // reports this plane count instead of the image's (-1: the image's)
     // Descriptor behaviour for tests of the plug-in's error handling.
     bool nullReadToken = false;
     bool overrideCloseResult = false;

@@ -292,3 +292,29 @@ TEST(ParameterDialog, AFailedWholeImageRequestShowsAnEmptyPane) {
     EXPECT_TRUE(empty);
     EXPECT_EQ(session.outcome.startResult, -30900) << "Start's own request reports the host's error";
 }
+
+TEST(ParameterDialog, AHostThatDeliversFewerRowsThanAskedLeavesThePaneEmpty) {
+    // The whole-image request comes back short (the host says so in its
+    // rectangles): neither the transparency copy nor the preview reads past it,
+    // and the final pass refuses rather than read what is not there.
+    for (bool transparency : {false, true}) {
+        HostSettings settings = DialogSession::Offline();
+        settings.deliverRowsShort = 5;
+        settings.planesIncludeTransparency = false;  // so the dialog copies the transparency itself
+        HostImage image = SmallImage(40, 30, 8, 3, transparency);
+        DialogSession session(image, settings);
+        bool ready = true, empty = false;
+        session.Run({Do([&](FakeDialog& d) {
+                         d.Drain();
+                         const FilterGlobals* globals = GlobalsOf(session.host);
+                         ready = d.state.preview.sourceReady;
+                         empty = true;
+                         for (int i = 0; i < 96 * 64; ++i) empty = empty && globals->previewMask[i] == 0;
+                     }),
+                     ClickOk()});
+        EXPECT_FALSE(ready);
+        EXPECT_TRUE(empty);
+        EXPECT_EQ(session.outcome.continueResult, paramErr);
+        EXPECT_EQ(session.host.Image().samples, image.samples);
+    }
+}

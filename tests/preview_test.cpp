@@ -170,6 +170,7 @@ TEST(RenderPreview, MasksBlendEightBitsOnlyWithAutoMaskAndSixteenBitsAlways) {
             bench.mask = {255, 0};
             bench.record.maskData = bench.mask.data();
             bench.record.maskRowBytes = 2;
+            bench.record.maskRect = Rect{0, 0, 1, 2};
             // Input 0 everywhere, output full scale: the mask decides what shows.
             for (int i = 0; i < 2; ++i) {
                 if (bytes == 2)
@@ -195,6 +196,54 @@ TEST(RenderPreview, MasksBlendEightBitsOnlyWithAutoMaskAndSixteenBitsAlways) {
     missing.record.outData = missing.out.data();
     missing.Render(true);
     EXPECT_EQ(missing.pixels[1], 255);
+    // Or hands over less of one than the image: shown unblended, never read past its end.
+    PreviewBench cut(2, 3, 2, 3, 1, 1);
+    cut.record.haveMask = 1;
+    cut.record.autoMask = 1;
+    cut.mask = {0, 0};
+    cut.record.maskData = cut.mask.data();
+    cut.record.maskRowBytes = 2;
+    cut.record.maskRect = Rect{0, 0, 1, 2};
+    std::fill(cut.out.begin(), cut.out.end(), 255);
+    cut.Render(true);
+    EXPECT_EQ(cut.pixels[size_t(2 * 2)], 255) << "the last row shows the output, as without a mask";
+}
+
+TEST(RenderPreview, ReadsOnlyWhatTheHostDelivered) {
+    // The host answers the whole-image request with fewer rows (and says so):
+    // the preview reads none of them rather than run past the buffer.
+    for (int16_t delivered : {int16_t(7), int16_t(1)}) {
+        PreviewBench bench(6, 200, 6, 4, 1, 1);
+        bench.in.assign(size_t(6) * size_t(delivered), 200);
+        bench.record.inData = bench.in.data();
+        bench.record.inRect = Rect{0, 0, delivered, 6};
+        bench.globals.viewCenterV = 198;  // the view at the bottom, far past what was delivered
+        bench.Render(false);
+        for (size_t i = 0; i < 6 * 4; ++i) {
+            EXPECT_EQ(bench.pixels[i], 0) << i;
+            EXPECT_EQ(bench.paneMask[i], 0) << i;
+        }
+    }
+    // Rows shorter than the image's width, or a buffer that does not start at the origin.
+    PreviewBench narrow(6, 4, 6, 4, 1, 1);
+    narrow.record.inRowBytes = 5;
+    narrow.Render(false);
+    EXPECT_EQ(narrow.paneMask[0], 0);
+    PreviewBench offset(6, 4, 6, 4, 1, 1);
+    offset.record.inRect = Rect{1, 0, 5, 6};
+    offset.Render(false);
+    EXPECT_EQ(offset.paneMask[0], 0);
+    // An output buffer cut short: the filtered view shows the input instead.
+    PreviewBench shortOut(6, 4, 6, 4, 1, 1);
+    std::fill(shortOut.in.begin(), shortOut.in.end(), 40);
+    shortOut.out.assign(6, 250);
+    shortOut.record.outData = shortOut.out.data();
+    shortOut.record.outRect = Rect{0, 0, 1, 6};
+    shortOut.globals.passRect = Rect{0, 0, 0, 0};
+    shortOut.record.filterRect = Rect{0, 0, 0, 0};
+    shortOut.Render(true);
+    EXPECT_EQ(shortOut.pixels[0], 40);
+    EXPECT_EQ(shortOut.paneMask[0], 1);
 }
 
 TEST(RenderPreview, AStoppedRenderShowsTheUnfilteredImage) {

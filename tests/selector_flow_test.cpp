@@ -3,13 +3,13 @@
 
 #include <cstring>
 
-#include "ui/native/native_ui.h"
 #include "host/filter_globals.h"
 #include "host/handle_services.h"
 #include "interface/result_codes.h"
 #include "platform/platform_testing.h"
 #include "tests/test_support.h"
 #include "ui/about_box.h"
+#include "ui/native/native_ui.h"
 #include "ui/parameter_dialog.h"
 
 namespace {
@@ -343,4 +343,49 @@ TEST(SelectorFlow, FireworksFailsWithMemFullWhenItsHandleCannotBeLocked) {
     EXPECT_TRUE(IsPluginOwnHandle(handle));
     DisposeOwnHandle(handle);
     host.SetDataSlot(0);
+}
+
+TEST(SloppyHosts, StartRefusesAPlaneCountItCannotRender) {
+    for (int16_t planes : {int16_t(0), int16_t(-3)}) {
+        for (bool dialog : {false, true}) {
+            HostSettings settings;
+            settings.reportPlanes = planes;
+            settings.playInfo = dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
+            DialogScript script;
+            TestHost host(SmallImage(), settings);
+            const RunOutcome outcome = host.Run(Plugin(), dialog);
+            EXPECT_EQ(outcome.startResult, filterBadMode) << planes;
+            EXPECT_EQ(script.shown, 0) << "no dialog for an image without planes";
+            EXPECT_TRUE(RectIsEmpty(host.Record().inRect));
+            EXPECT_EQ(host.AdvanceStateCalls(), 0);
+        }
+    }
+}
+
+TEST(SloppyHosts, AParameterHandleShorterThanTheBlockIsReplacedByTheDefaults) {
+    HostSettings settings;
+    settings.offerDescriptors = false;
+    HostImage image = SmallImage(9, 1, 8, 1);
+    image.samples.assign(9, 0);
+    image.At(0, 4, 0) = 255;
+    TestHost host(image, settings);
+    Handle cut = host.NewHandle(10);  // five of the thirteen values
+    std::memset(*cut, 0x7F, 10);
+    host.Record().parameters = cut;
+    const size_t handlesBefore = host.LiveHostHandles();
+    const RunOutcome outcome = host.Run(Plugin(), false);
+    EXPECT_EQ(outcome.result, noErr);
+    const Handle replaced = host.Record().parameters;  // read off the packed record first
+    EXPECT_NE(replaced, cut);
+    EXPECT_EQ(ParameterVector(host), DefaultParameterVector());
+    EXPECT_EQ(host.LiveHostHandles(), handlesBefore - 1) << "the short handle went back through the host's procs";
+    EXPECT_EQ(host.Image().At(0, 3, 0), 255) << "rendered with the defaults";
+
+    // Read through scripting too: the values land in the new block, not past the old one.
+    TestHost scripted(image, HostSettings{});
+    Handle shortBlock = scripted.NewHandle(4);
+    scripted.Record().parameters = shortBlock;
+    scripted.SetScriptValues({ScriptValue{FourCC("SPDp"), typeInteger, 60, 0}});
+    EXPECT_EQ(scripted.Run(Plugin(), false).result, noErr);
+    EXPECT_EQ(ParameterVector(scripted)[12], 60);
 }

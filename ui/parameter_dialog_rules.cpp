@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/allocation.h"
 #include "core/checked_size.h"
 #include "core/parameter_table.h"
 #include "core/sample_math.h"
@@ -87,19 +88,19 @@ bool AllocPreviewBuffers(FilterGlobals* globals) {
               record->imageSize.v >= 0 &&
               CheckedMultiply(size_t(record->imageSize.h), size_t(record->imageSize.v), &image);
     if (ok && !globals->previewPixels)
-        ok = (globals->previewPixels = static_cast<uint8_t*>(std::calloc(pixels ? pixels : 1, 1))) != nullptr;
+        ok = (globals->previewPixels = static_cast<uint8_t*>(AllocateZeroedBytes(pixels ? pixels : 1, 1))) != nullptr;
     if (ok && !globals->previewMask)
-        ok = (globals->previewMask = static_cast<uint8_t*>(std::calloc(pane ? pane : 1, 1))) != nullptr;
+        ok = (globals->previewMask = static_cast<uint8_t*>(AllocateZeroedBytes(pane ? pane : 1, 1))) != nullptr;
     if (ok && globals->hasTransparency && !globals->transparencyPlane)
-        ok = (globals->transparencyPlane = static_cast<uint8_t*>(std::calloc(image ? image : 1, 1))) != nullptr;
+        ok = (globals->transparencyPlane = static_cast<uint8_t*>(AllocateZeroedBytes(image ? image : 1, 1))) != nullptr;
     if (!ok) FreePreviewBuffers(globals);
     return ok;
 }
 
 void FreePreviewBuffers(FilterGlobals* globals) {
-    std::free(globals->previewPixels);
-    std::free(globals->previewMask);
-    std::free(globals->transparencyPlane);
+    FreeBytes(globals->previewPixels);
+    FreeBytes(globals->previewMask);
+    FreeBytes(globals->transparencyPlane);
     globals->previewPixels = nullptr;
     globals->previewMask = nullptr;
     globals->transparencyPlane = nullptr;
@@ -125,10 +126,12 @@ void PrepareWholeImage(FilterGlobals* globals, PreviewSession* session) {
         record->inHiPlane = int16_t(record->planes - 1);
         *globals->result = record->advanceState();
         const auto* data = static_cast<const uint8_t*>(record->inData);
-        // The input cannot be relied on when the request failed.
-        if (*globals->result == noErr && data && globals->transparencyPlane) {
+        const size_t pixelBytes = size_t(record->planes) * size_t(s);
+        // The input cannot be relied on when the request failed, nor read
+        // beyond what the host says it delivered.
+        if (*globals->result == noErr && globals->transparencyPlane &&
+            HoldsWholeImage(data, record->inRect, record->inRowBytes, record->imageSize, int64_t(pixelBytes))) {
             const int sample = record->planes == 2 ? 1 : 3;
-            const size_t pixelBytes = size_t(record->planes) * size_t(s);
             for (int32_t r = 0; r < record->imageSize.v; ++r)
                 for (int32_t c = 0; c < record->imageSize.h; ++c) {
                     const uint8_t* pixel = data + ptrdiff_t(r) * record->inRowBytes + size_t(c) * pixelBytes;
@@ -148,7 +151,11 @@ void PrepareWholeImage(FilterGlobals* globals, PreviewSession* session) {
     }
     if (!record->advanceState) return;
     *globals->result = record->advanceState();
-    session->sourceReady = *globals->result == noErr && record->inData && record->outData;
+    const int64_t pixelBytes = int64_t(record->planes) * BytesPerSample(record->imageMode);
+    session->sourceReady =
+        *globals->result == noErr &&
+        HoldsWholeImage(record->inData, record->inRect, record->inRowBytes, record->imageSize, pixelBytes) &&
+        HoldsWholeImage(record->outData, record->outRect, record->outRowBytes, record->imageSize, pixelBytes);
 }
 
 void SetRadioGroup(ParameterDialogState* dialog, int16_t value) {
