@@ -40,6 +40,7 @@ Block* FindLocked(const void* handleOrAddress) {
 }  // namespace
 
 HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
+    ForeignCodeScope system;
     std::lock_guard<std::mutex> lock(gMutex);
     if (gAllocationsBeforeFailure == 0) {
         gAllocationsBeforeFailure = -1;
@@ -60,6 +61,7 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes) {
 }
 
 LPVOID GlobalLock(HGLOBAL memory) {
+    ForeignCodeScope system;
     std::lock_guard<std::mutex> lock(gMutex);
     Block* block = FindLocked(memory);
     if (!block) return nullptr;
@@ -68,6 +70,7 @@ LPVOID GlobalLock(HGLOBAL memory) {
 }
 
 BOOL GlobalUnlock(HGLOBAL memory) {
+    ForeignCodeScope system;
     std::lock_guard<std::mutex> lock(gMutex);
     Block* block = FindLocked(memory);
     if (!block || memory != reinterpret_cast<HGLOBAL>(block)) return TRUE;  // fixed addresses stay locked
@@ -76,12 +79,14 @@ BOOL GlobalUnlock(HGLOBAL memory) {
 }
 
 HGLOBAL GlobalHandle(const void* address) {
+    ForeignCodeScope system;
     std::lock_guard<std::mutex> lock(gMutex);
     Block* block = FindLocked(address);
     return reinterpret_cast<HGLOBAL>(block);
 }
 
 HGLOBAL GlobalFree(HGLOBAL memory) {
+    ForeignCodeScope system;
     std::lock_guard<std::mutex> lock(gMutex);
     Block* block = FindLocked(memory);
     if (!block) return memory;  // as Win32: the argument back means failure
@@ -93,6 +98,7 @@ HGLOBAL GlobalFree(HGLOBAL memory) {
 }
 
 size_t GlobalSize(HGLOBAL memory) {
+    ForeignCodeScope system;
     std::lock_guard<std::mutex> lock(gMutex);
     Block* block = FindLocked(memory);
     return block ? block->size : 0;

@@ -51,12 +51,14 @@ size_t PlatformQueuedMessageCount() { return tQueue.size(); }
 void PlatformClearMessageQueue() { tQueue.clear(); }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    ForeignCodeScope system;
     if (window && !IsWindow(window)) return FALSE;
     tQueue.push_back(MSG{window, message, wParam, lParam, 0, {0, 0}});
     return TRUE;
 }
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
+    ForeignCodeScope system;
     for (auto it = tQueue.begin(); it != tQueue.end(); ++it) {
         if (!Matches(*it, window, filterMin, filterMax)) continue;
         if (message) *message = *it;

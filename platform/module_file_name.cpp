@@ -27,6 +27,7 @@ void PlatformSetExecutablePath(const std::string& path) {
 // As Win32: copies at most size - 1 characters and a NUL; a path that does not
 // fit is truncated and the full size is returned.
 DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
+    ForeignCodeScope system;
     if (!buffer || size == 0) return 0;
     std::lock_guard<std::mutex> lock(gMutex);
     const std::string path = module ? std::string("Glyra.8bf") : ExecutablePath();

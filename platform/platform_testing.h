@@ -25,4 +25,17 @@ void PlatformClearMessageQueue();
 size_t PlatformLiveGlobalBlocks();
 // Makes GlobalAlloc fail once this many more allocations have succeeded; -1 never fails.
 void PlatformFailGlobalAllocAfter(int allocations);
+
 #endif
+
+// Marks the calling thread as running code that is not the plug-in's: the
+// platform's own calls and a host's callbacks. Tests that make the plug-in's
+// allocations fail leave such code alone, as a real system's would not throw.
+class ForeignCodeScope {
+public:
+    ForeignCodeScope();
+    ~ForeignCodeScope();
+    ForeignCodeScope(const ForeignCodeScope&) = delete;
+    ForeignCodeScope& operator=(const ForeignCodeScope&) = delete;
+};
+bool InForeignCode();

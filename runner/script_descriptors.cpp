@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "interface/result_codes.h"
+#include "platform/platform_testing.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ const ScriptValue* Current(Reader* reader) {
 }
 
 PIReadDescriptor PI_CALL OpenRead(PIDescriptorHandle descriptor, DescriptorKeyID* keyArray) {
+    ForeignCodeScope hostCode;
     TestHost* host = ActiveHost();
     if (!host || host->Settings().nullReadToken) return nullptr;
     auto reader = std::make_unique<Reader>();
@@ -41,6 +43,7 @@ PIReadDescriptor PI_CALL OpenRead(PIDescriptorHandle descriptor, DescriptorKeyID
 }
 
 OSErr PI_CALL CloseRead(PIReadDescriptor token) {
+    ForeignCodeScope hostCode;
     std::unique_ptr<Reader> reader(AsReader(token));
     if (!reader) return paramErr;
     if (reader->keyArray && reader->keyArray[0]) Note(reader.get(), errMissingParameter);
@@ -50,6 +53,7 @@ OSErr PI_CALL CloseRead(PIReadDescriptor token) {
 }
 
 Boolean PI_CALL GetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32_t* flags) {
+    ForeignCodeScope hostCode;
     Reader* reader = AsReader(token);
     if (!reader || reader->next >= reader->values.size()) return 0;
     const ScriptValue& value = reader->values[reader->next++];
@@ -68,6 +72,7 @@ Boolean PI_CALL GetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorT
 }
 
 OSErr PI_CALL GetInteger(PIReadDescriptor token, int32_t* value) {
+    ForeignCodeScope hostCode;
     Reader* reader = AsReader(token);
     const ScriptValue* current = Current(reader);
     if (!current || current->type != typeInteger) {
@@ -79,6 +84,7 @@ OSErr PI_CALL GetInteger(PIReadDescriptor token, int32_t* value) {
 }
 
 OSErr PI_CALL GetEnumerated(PIReadDescriptor token, DescriptorEnumID* value) {
+    ForeignCodeScope hostCode;
     Reader* reader = AsReader(token);
     const ScriptValue* current = Current(reader);
     if (!current || current->type != typeEnumerated) {
@@ -94,28 +100,64 @@ OSErr Refuse(PIReadDescriptor token) {
     if (Reader* reader = AsReader(token)) Note(reader, paramErr);
     return paramErr;
 }
-OSErr PI_CALL GetFloat(PIReadDescriptor t, double*) { return Refuse(t); }
-OSErr PI_CALL GetUnitFloat(PIReadDescriptor t, DescriptorUnitID*, double*) { return Refuse(t); }
-OSErr PI_CALL GetBoolean(PIReadDescriptor t, Boolean*) { return Refuse(t); }
-OSErr PI_CALL GetText(PIReadDescriptor t, Handle*) { return Refuse(t); }
-OSErr PI_CALL GetClass(PIReadDescriptor t, DescriptorTypeID*) { return Refuse(t); }
-OSErr PI_CALL GetSimpleReference(PIReadDescriptor t, PIDescriptorSimpleReference*) { return Refuse(t); }
-OSErr PI_CALL GetObject(PIReadDescriptor t, DescriptorTypeID*, PIDescriptorHandle*) { return Refuse(t); }
-OSErr PI_CALL GetCount(PIReadDescriptor t, uint32_t*) { return Refuse(t); }
-OSErr PI_CALL GetString(PIReadDescriptor t, Str255*) { return Refuse(t); }
-OSErr PI_CALL GetPinnedFloat(PIReadDescriptor t, const double*, const double*, double*) { return Refuse(t); }
+OSErr PI_CALL GetFloat(PIReadDescriptor t, double*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetUnitFloat(PIReadDescriptor t, DescriptorUnitID*, double*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetBoolean(PIReadDescriptor t, Boolean*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetText(PIReadDescriptor t, Handle*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetClass(PIReadDescriptor t, DescriptorTypeID*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetSimpleReference(PIReadDescriptor t, PIDescriptorSimpleReference*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetObject(PIReadDescriptor t, DescriptorTypeID*, PIDescriptorHandle*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetCount(PIReadDescriptor t, uint32_t*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetString(PIReadDescriptor t, Str255*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
+OSErr PI_CALL GetPinnedFloat(PIReadDescriptor t, const double*, const double*, double*) {
+    ForeignCodeScope hostCode;
+    return Refuse(t);
+}
 OSErr PI_CALL GetPinnedUnitFloat(PIReadDescriptor t, const double*, const double*, DescriptorUnitID*, double*) {
+    ForeignCodeScope hostCode;
     return Refuse(t);
 }
 OSErr PI_CALL GetPinnedInteger(PIReadDescriptor token, int32_t minimum, int32_t maximum, int32_t* value) {
+    ForeignCodeScope hostCode;
     OSErr error = GetInteger(token, value);
     if (error == noErr && value) *value = *value < minimum ? minimum : *value > maximum ? maximum : *value;
     return error;
 }
 
-PIWriteDescriptor PI_CALL OpenWrite() { return reinterpret_cast<PIWriteDescriptor>(new Writer); }
+PIWriteDescriptor PI_CALL OpenWrite() {
+    ForeignCodeScope hostCode;
+    return reinterpret_cast<PIWriteDescriptor>(new Writer);
+}
 
 OSErr PI_CALL CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* result) {
+    ForeignCodeScope hostCode;
     std::unique_ptr<Writer> writer(AsWriter(token));
     if (!writer) return paramErr;
     TestHost* host = ActiveHost();
@@ -128,6 +170,7 @@ OSErr PI_CALL CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* result) {
 }
 
 OSErr PI_CALL PutInteger(PIWriteDescriptor token, DescriptorKeyID key, int32_t value) {
+    ForeignCodeScope hostCode;
     Writer* writer = AsWriter(token);
     if (!writer) return paramErr;
     writer->values.push_back(ScriptValue{key, typeInteger, value, 0});
@@ -136,23 +179,49 @@ OSErr PI_CALL PutInteger(PIWriteDescriptor token, DescriptorKeyID key, int32_t v
 
 OSErr PI_CALL PutEnumerated(PIWriteDescriptor token, DescriptorKeyID key, DescriptorTypeID type,
                             DescriptorEnumID value) {
+    ForeignCodeScope hostCode;
     Writer* writer = AsWriter(token);
     if (!writer) return paramErr;
     writer->values.push_back(ScriptValue{key, typeEnumerated, int32_t(value), type});
     return noErr;
 }
 
-OSErr PI_CALL PutFloat(PIWriteDescriptor, DescriptorKeyID, const double*) { return paramErr; }
-OSErr PI_CALL PutUnitFloat(PIWriteDescriptor, DescriptorKeyID, DescriptorUnitID, const double*) { return paramErr; }
-OSErr PI_CALL PutBoolean(PIWriteDescriptor, DescriptorKeyID, Boolean) { return paramErr; }
-OSErr PI_CALL PutText(PIWriteDescriptor, DescriptorKeyID, Handle) { return paramErr; }
-OSErr PI_CALL PutClass(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID) { return paramErr; }
-OSErr PI_CALL PutSimpleReference(PIWriteDescriptor, DescriptorKeyID, const PIDescriptorSimpleReference*) {
+OSErr PI_CALL PutFloat(PIWriteDescriptor, DescriptorKeyID, const double*) {
+    ForeignCodeScope hostCode;
     return paramErr;
 }
-OSErr PI_CALL PutObject(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID, PIDescriptorHandle) { return paramErr; }
-OSErr PI_CALL PutCount(PIWriteDescriptor, DescriptorKeyID, uint32_t) { return paramErr; }
-OSErr PI_CALL PutString(PIWriteDescriptor, DescriptorKeyID, const uint8_t*) { return paramErr; }
+OSErr PI_CALL PutUnitFloat(PIWriteDescriptor, DescriptorKeyID, DescriptorUnitID, const double*) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutBoolean(PIWriteDescriptor, DescriptorKeyID, Boolean) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutText(PIWriteDescriptor, DescriptorKeyID, Handle) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutClass(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutSimpleReference(PIWriteDescriptor, DescriptorKeyID, const PIDescriptorSimpleReference*) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutObject(PIWriteDescriptor, DescriptorKeyID, DescriptorTypeID, PIDescriptorHandle) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutCount(PIWriteDescriptor, DescriptorKeyID, uint32_t) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
+OSErr PI_CALL PutString(PIWriteDescriptor, DescriptorKeyID, const uint8_t*) {
+    ForeignCodeScope hostCode;
+    return paramErr;
+}
 
 thread_local TestHost* tActiveHost = nullptr;
 

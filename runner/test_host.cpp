@@ -4,36 +4,57 @@
 #include <cstring>
 
 #include "interface/result_codes.h"
+#include "platform/platform_testing.h"
 #include "platform/win32.h"
 #include "runner/script_descriptors.h"
 
 namespace {
 
 // The C callbacks the plug-in calls; each answers for the active host.
-OSErr PI_CALL AdvanceStateCallback() { return ActiveHost() ? ActiveHost()->AdvanceState() : paramErr; }
-Boolean PI_CALL TestAbortCallback() { return ActiveHost() ? ActiveHost()->TestAbort() : 0; }
+OSErr PI_CALL AdvanceStateCallback() {
+    ForeignCodeScope hostCode;
+    return ActiveHost() ? ActiveHost()->AdvanceState() : paramErr;
+}
+Boolean PI_CALL TestAbortCallback() {
+    ForeignCodeScope hostCode;
+    return ActiveHost() ? ActiveHost()->TestAbort() : 0;
+}
 void PI_CALL ProgressCallback(int32_t done, int32_t total) {
+    ForeignCodeScope hostCode;
     if (ActiveHost()) ActiveHost()->Progress(done, total);
 }
 OSErr PI_CALL DisplayPixelsCallback(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
                                     void* context) {
+    ForeignCodeScope hostCode;
     return ActiveHost() ? ActiveHost()->DisplayPixels(source, rect, row, column, context) : paramErr;
 }
-Handle PI_CALL NewHandleCallback(int32_t size) { return ActiveHost() ? ActiveHost()->NewHandle(size) : nullptr; }
+Handle PI_CALL NewHandleCallback(int32_t size) {
+    ForeignCodeScope hostCode;
+    return ActiveHost() ? ActiveHost()->NewHandle(size) : nullptr;
+}
 void PI_CALL DisposeHandleCallback(Handle handle) {
+    ForeignCodeScope hostCode;
     if (ActiveHost()) ActiveHost()->DisposeHandle(handle);
 }
-int32_t PI_CALL HandleSizeCallback(Handle handle) { return ActiveHost() ? ActiveHost()->HandleSize(handle) : 0; }
+int32_t PI_CALL HandleSizeCallback(Handle handle) {
+    ForeignCodeScope hostCode;
+    return ActiveHost() ? ActiveHost()->HandleSize(handle) : 0;
+}
 OSErr PI_CALL SetHandleSizeCallback(Handle handle, int32_t size) {
+    ForeignCodeScope hostCode;
     return ActiveHost() ? ActiveHost()->SetHandleSize(handle, size) : nilHandleErr;
 }
 Ptr PI_CALL LockHandleCallback(Handle handle, Boolean) {
+    ForeignCodeScope hostCode;
     return ActiveHost() ? ActiveHost()->LockHandle(handle) : nullptr;
 }
 void PI_CALL UnlockHandleCallback(Handle handle) {
+    ForeignCodeScope hostCode;
     if (ActiveHost()) ActiveHost()->UnlockHandle(handle);
 }
-void PI_CALL RecoverSpaceCallback(int32_t) {}
+void PI_CALL RecoverSpaceCallback(int32_t) {
+    ForeignCodeScope hostCode;
+}
 
 // Sets the active host for the duration of a call, and restores the previous one.
 struct ActiveScope {
