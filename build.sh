@@ -14,6 +14,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libpng-dev libjpeg62-turbo-dev libcli11-dev libeigen3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  g++-multilib qemu-user
   python3 python3-pefile
   wine64 xvfb xauth fonts-ipafont-gothic
 )
@@ -48,10 +49,14 @@ build_all() {
 run_tests() {
   echo "== building asan"
   build_preset asan
+  echo "== building native32"
+  build_preset native32
   echo "== native tests"
   ctest --test-dir build/native --output-on-failure -j2
   echo "== tests under AddressSanitizer and UBSan"
   ctest --test-dir build/asan --output-on-failure -j2
+  echo "== the plug-in's tests as a 32-bit program under qemu-i386"
+  ctest --test-dir build/native32 --output-on-failure -j2
 }
 
 case "${1:-}" in

@@ -400,3 +400,19 @@ TEST(ParallelWork, EveryItemRunsOnceAndTheCheckPointCanStopTheRest) {
     EXPECT_FALSE(RunParallel(slow));
     EXPECT_LT(done.load(), 10);
 }
+
+TEST(FastRender, ATwelveMegapixelPassFitsA32BitAddressSpace) {
+    // In the 32-bit build this runs in a real 32-bit address space, with the
+    // 32-bit plug-in's budget for the transform.
+    Scene scene;
+    SetDefaultParameters(&scene.settings.parameters);
+    scene.settings.width = 4000;
+    scene.settings.height = 3000;
+    scene.settings.hostPlanes = 1;
+    scene.planes.assign(1, std::vector<float>(size_t(4000) * 3000, 0.1f));
+    for (size_t i = 0; i < scene.planes[0].size(); i += 9973) scene.planes[0][i] = 1.0f;
+    RenderReport report;
+    ASSERT_EQ(Render(scene, RenderPath::Auto, 2, &report, nullptr, size_t(512) << 20), RenderStatus::Done);
+    EXPECT_EQ(report.methods[0], PassMethod::Banded);
+    EXPECT_GT(scene.planes[0][1], 0.1f) << "the first highlight's streak";
+}
