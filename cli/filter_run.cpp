@@ -7,7 +7,7 @@
 HostImage HostImageFromFile(const ImageFile& file) {
     HostImage image = MakeHostImage(file.width, file.height, file.depth, file.channels >= 3 ? 3 : 1, file.HasAlpha());
     for (size_t i = 0; i < file.samples.size(); ++i)
-        image.samples[i] = file.depth == 16 ? FileToHostSample16(file.samples[i]) : file.samples[i];
+        image.SetSample(i, file.depth == 16 ? FileToHostSample16(file.samples[i]) : file.samples[i]);
     return image;
 }
 
@@ -17,9 +17,9 @@ ImageFile FileFromHostImage(const HostImage& image) {
     file.height = image.height;
     file.depth = image.depth;
     file.channels = image.SamplesPerPixel();
-    file.samples.resize(image.samples.size());
-    for (size_t i = 0; i < image.samples.size(); ++i)
-        file.samples[i] = image.depth == 16 ? HostToFileSample16(image.samples[i]) : image.samples[i];
+    file.samples.resize(image.SampleCount());
+    for (size_t i = 0; i < image.SampleCount(); ++i)
+        file.samples[i] = image.depth == 16 ? HostToFileSample16(image.Sample(i)) : image.Sample(i);
     return file;
 }
 
@@ -38,9 +38,9 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     // Two 16-bit file values share each interface value: a sample the filter
     // left as it was keeps its exact file value (the transparency plane, and
     // every pixel no streak reached).
-    const std::vector<uint16_t>& filtered = host.Image().samples;
-    for (size_t i = 0; i < filtered.size(); ++i)
-        if (filtered[i] != input.samples[i])
-            image->samples[i] = image->depth == 16 ? HostToFileSample16(filtered[i]) : filtered[i];
+    const HostImage& filtered = host.Image();
+    for (size_t i = 0; i < filtered.SampleCount(); ++i)
+        if (filtered.Sample(i) != input.Sample(i))
+            image->samples[i] = image->depth == 16 ? HostToFileSample16(filtered.Sample(i)) : filtered.Sample(i);
     return noErr;
 }

@@ -109,17 +109,6 @@ uint16_t LoadSample(const std::vector<uint8_t>& buffer, size_t offset, int depth
 
 }  // namespace
 
-HostImage MakeHostImage(int32_t width, int32_t height, int depth, int colorPlanes, bool hasTransparency) {
-    HostImage image;
-    image.width = width;
-    image.height = height;
-    image.depth = depth;
-    image.colorPlanes = colorPlanes;
-    image.hasTransparency = hasTransparency;
-    image.samples.assign(size_t(width) * size_t(height) * size_t(image.SamplesPerPixel()), 0);
-    return image;
-}
-
 bool IsPluginOwnHandle(Handle handle) {
     if (!handle) return false;
     HGLOBAL record = GlobalHandle(handle);
@@ -308,9 +297,10 @@ TestHost::Request TestHost::CurrentRequest() const {
                    r.outputPadding, r.maskPadding};
 }
 
-// Writes the output buffer of the last delivery into the destination.
+// Writes the output buffer of the last delivery into the destination (a
+// delivery into the destination's own memory has nothing to write).
 void TestHost::CommitOutput() {
-    if (!delivered_) return;
+    if (!delivered_ || deliveredInPlace_) return;
     const Request& q = deliveredRequest_;
     if (RectEmpty(q.outRect) || outBuffer_.empty()) return;
     const int b = image_.depth == 16 ? 2 : 1;
@@ -324,10 +314,10 @@ void TestHost::CommitOutput() {
     for (int32_t row = std::max<int32_t>(q.outRect.top, 0); row < std::min<int32_t>(q.outRect.bottom, destination_.height);
          ++row) {
         size_t at = size_t(row - q.outRect.top) * size_t(rowBytes) + size_t(left - q.outRect.left) * size_t(planes * b);
-        uint16_t* to =
-            &destination_.samples[(size_t(row) * size_t(destination_.width) + size_t(left)) * size_t(samplesPerPixel)];
-        for (int32_t column = left; column < right; ++column, at += size_t(planes * b), to += samplesPerPixel)
-            for (int p = 0; p < planes; ++p) to[q.outLo + p] = LoadSample(outBuffer_, at + size_t(p * b), image_.depth);
+        size_t to = destination_.Index(row, left, 0);
+        for (int32_t column = left; column < right; ++column, at += size_t(planes * b), to += size_t(samplesPerPixel))
+            for (int p = 0; p < planes; ++p)
+                destination_.SetSample(to + size_t(q.outLo + p), LoadSample(outBuffer_, at + size_t(p * b), image_.depth));
     }
 }
 
@@ -339,6 +329,7 @@ OSErr TestHost::DeliverBuffers() {
     if (delivered_ && q == deliveredRequest_) return noErr;
     CommitOutput();
     delivered_ = false;
+    deliveredInPlace_ = false;
     const int b = image_.depth == 16 ? 2 : 1;
     const int samplesPerPixel = image_.SamplesPerPixel();
 
@@ -349,7 +340,7 @@ OSErr TestHost::DeliverBuffers() {
         int32_t rowBytes = 0;
         int32_t columnBytes = 0;
     };
-    auto fill = [&](const Rect& rect, int16_t lo, int16_t hi, int16_t padding, const HostImage& source,
+    auto fill = [&](const Rect& rect, int16_t lo, int16_t hi, int16_t padding, HostImage& source,
                     std::vector<uint8_t>& buffer, Delivery* out) -> OSErr {
         buffer.clear();
         *out = Delivery{};
@@ -357,18 +348,25 @@ OSErr TestHost::DeliverBuffers() {
         if (lo < 0 || hi < lo || hi >= samplesPerPixel) return paramErr;
         const int planes = hi - lo + 1;
         const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top;
+        const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= source.height && rect.right <= source.width;
+        if (settings_.shareImageMemory && inside && planes == samplesPerPixel) {
+            // Every plane of pixels that lie on the image: the image's own memory.
+            out->data = source.pixels.Data() + source.Index(rect.top, rect.left, 0) * size_t(b);
+            out->rowBytes = int32_t(source.RowBytes());
+            out->columnBytes = settings_.setColumnBytes ? planes * b : 0;
+            return noErr;
+        }
         const int32_t rowBytes = width * planes * b;
         buffer.assign(size_t(rowBytes) * size_t(height), 0);
-        const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= source.height && rect.right <= source.width;
         for (int32_t y = 0; y < height; ++y) {
             const size_t rowStart = size_t(y) * size_t(rowBytes);
             if (inside) {
                 // The usual request: every sample is in the image, read row by row.
-                const uint16_t* from = &source.samples[(size_t(rect.top + y) * size_t(source.width) + size_t(rect.left)) *
-                                                       size_t(samplesPerPixel)];
-                for (int32_t x = 0; x < width; ++x, from += samplesPerPixel)
+                size_t from = source.Index(rect.top + y, rect.left, lo);
+                for (int32_t x = 0; x < width; ++x, from += size_t(samplesPerPixel))
                     for (int p = 0; p < planes; ++p)
-                        StoreSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth, from[lo + p]);
+                        StoreSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth,
+                                    source.Sample(from + size_t(p)));
                 continue;
             }
             for (int32_t x = 0; x < width; ++x)
@@ -394,6 +392,7 @@ OSErr TestHost::DeliverBuffers() {
     OSErr error = fill(delivered(q.inRect), q.inLo, q.inHi, q.inPadding, image_, inBuffer_, &in);
     if (error == noErr)
         error = fill(delivered(q.outRect), q.outLo, q.outHi, q.outPadding, destination_, outBuffer_, &out);
+    deliveredInPlace_ = out.data && outBuffer_.empty();
     if (settings_.deliverRowsShort > 0) {
         r.inRect = delivered(q.inRect);
         r.outRect = delivered(q.outRect);

@@ -39,6 +39,11 @@ struct HostSettings {
     bool setWholeSize = false;            // otherwise wholeSize = imageSize
     Point wholeSize = {0, 0};
     OSErr advanceStateError = 0;          // non-zero: advanceState fails with it
+    // Requests for whole planes of pixels on the image are answered with
+    // pointers into the image and the destination instead of copies (as the
+    // command does, to hold fewer copies of a large image). Off, every buffer
+    // is allocated at exactly the requested size, as the tests want.
+    bool shareImageMemory = false;
     // Quirks of sloppy hosts, for tests of the plug-in's defences.
     int16_t deliverRowsShort = 0;         // delivers this many rows fewer than asked, and says so in the rectangles
     int16_t reportPlanes = -1;            // reports this plane count instead of the image's (-1: the image's)
@@ -170,6 +175,7 @@ private:
     int16_t result_ = 0;
 
     bool delivered_ = false;
+    bool deliveredInPlace_ = false;  // outData points into the destination
     Request deliveredRequest_{};
     std::vector<uint8_t> inBuffer_, outBuffer_, maskBuffer_;
 

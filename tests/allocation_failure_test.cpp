@@ -72,19 +72,19 @@ bool RunWithFailure(Failing kind, long k, const HostImage& image, const HostImag
 
     EXPECT_TRUE(outcome.result == noErr || outcome.result == memFullErr) << "allocation " << k << ": " << outcome.result;
     if (outcome.result == noErr)
-        EXPECT_EQ(host.Image().samples, filtered.samples) << "allocation " << k << ": a success is the whole result";
+        EXPECT_EQ(host.Image().Samples(), filtered.Samples()) << "allocation " << k << ": a success is the whole result";
     else
-        EXPECT_EQ(host.Image().samples, image.samples) << "allocation " << k << ": a failure leaves the image";
+        EXPECT_EQ(host.Image().Samples(), image.Samples()) << "allocation " << k << ": a failure leaves the image";
     return gFailed.load();
 }
 
 HostImage Scene(bool dense) {
     HostImage image = MakeHostImage(48, 36, 8, 3, true);
-    for (size_t i = 0; i < image.samples.size(); ++i) image.samples[i] = uint16_t((i * 37) % 200);
+    for (size_t i = 0; i < image.SampleCount(); ++i) image.SetSample(i, uint16_t((i * 37) % 200));
     for (int32_t r = 0; r < 36; ++r)
         for (int32_t c = 0; c < 48; ++c)
             if (dense || (r * 48 + c) % 97 == 0)
-                for (int p = 0; p < 3; ++p) image.At(r, c, p) = dense ? 250 : 255;
+                for (int p = 0; p < 3; ++p) image.Set(r, c, p, dense ? 250 : 255);
     return image;
 }
 
@@ -109,7 +109,7 @@ TEST(OutOfMemory, EveryAllocationOfThePlugInMayFail) {
             if (script) reference.SetScriptValues({ScriptValue{FourCC("Lnty"), typeInteger, 4, 0}});
             ASSERT_EQ(reference.Run(Plugin(), false).result, noErr);
             const HostImage filtered = reference.Image();
-            ASSERT_NE(filtered.samples, image.samples);
+            ASSERT_NE(filtered.Samples(), image.Samples());
 
             long heap = 0;
             while (RunWithFailure(Failing::Heap, heap, image, filtered, script) && heap < 5000) ++heap;

@@ -169,7 +169,7 @@ TEST(ProxyScale, AfterEffectsPreviewsKeepTheStreakLengthOfTheFullFrame) {
     ProcessFullWidthReference() = FullWidthReference{};
     auto lit = [](int32_t width) {
         HostImage image = MakeHostImage(width, 1, 8, 1, false);
-        image.At(0, 0, 0) = 255;
+        image.Set(0, 0, 0, 255);
         return image;
     };
     HostSettings settings;

@@ -255,7 +255,7 @@ TEST(ParameterDialog, TheCloseBoxAndEscapeEndLikeCancel) {
 
 TEST(ParameterDialog, AcceptedDialogFiltersTheFilterRectangleOfTheWholeImage) {
     HostImage image = MakeHostImage(64, 48, 8, 1, false);
-    image.At(20, 30, 0) = 255;
+    image.Set(20, 30, 0, 255);
     HostSettings settings = DialogSession::Offline();
     settings.useFilterRect = true;
     settings.filterRect = Rect{10, 10, 40, 50};
@@ -315,6 +315,6 @@ TEST(ParameterDialog, AHostThatDeliversFewerRowsThanAskedLeavesThePaneEmpty) {
         EXPECT_FALSE(ready);
         EXPECT_TRUE(empty);
         EXPECT_EQ(session.outcome.continueResult, paramErr);
-        EXPECT_EQ(session.host.Image().samples, image.samples);
+        EXPECT_EQ(session.host.Image().Samples(), image.Samples());
     }
 }

@@ -16,14 +16,14 @@ namespace {
 std::vector<uint16_t> FilterRow(const std::vector<uint16_t>& row, const std::function<void(FilterParameters&)>& edit,
                                 int depth = 8) {
     HostImage image = MakeHostImage(int32_t(row.size()), 1, depth, 1, false);
-    image.samples = row;
+    image.SetSamples(row);
     HostSettings settings;
     settings.offerDescriptors = false;
     TestHost host(image, settings);
     host.Call(Plugin(), filterSelectorPrepare);
     edit(*reinterpret_cast<FilterParameters*>(const_cast<int16_t*>(host.ParameterValues())));
     EXPECT_EQ(host.Run(Plugin(), false).result, noErr);
-    return host.Image().samples;
+    return host.Image().Samples();
 }
 
 void Defaults(FilterParameters&) {}
@@ -92,8 +92,8 @@ TEST(RenderStars, TheTransparencyPlaneIsNeverRendered) {
     for (int colorPlanes : {1, 3}) {
         HostImage image = MakeHostImage(9, 9, 8, colorPlanes, true);
         for (int32_t r = 0; r < 9; ++r)
-            for (int32_t c = 0; c < 9; ++c) image.At(r, c, colorPlanes) = uint16_t((r * 9 + c) * 3);
-        for (int p = 0; p < colorPlanes; ++p) image.At(4, 4, p) = 255;
+            for (int32_t c = 0; c < 9; ++c) image.Set(r, c, colorPlanes, uint16_t((r * 9 + c) * 3));
+        for (int p = 0; p < colorPlanes; ++p) image.Set(4, 4, p, 255);
         TestHost host(image, HostSettings{});
         ASSERT_EQ(host.Run(Plugin(), false).result, noErr);
         for (int32_t r = 0; r < 9; ++r)
@@ -180,15 +180,15 @@ TEST(RenderStars, CancellingInTheSecondPassKeepsTheFirstPlaneRendered) {
 
     // Through a host, the output stays as the host supplied it.
     HostImage image = SmallImage(7, 25);
-    image.At(12, 3, 0) = image.At(12, 3, 1) = image.At(12, 3, 2) = 255;
+    for (int p = 0; p < 3; ++p) image.Set(12, 3, p, 255);
     HostSettings settings;
     int calls = 0;
     settings.onAbort = [&calls] { return ++calls == 10; };
     TestHost host(image, settings);
     RunOutcome outcome = host.Run(Plugin(), false);
     EXPECT_EQ(outcome.continueResult, userCanceledErr);
-    EXPECT_EQ(host.Image().samples, image.samples);
-    EXPECT_EQ(host.Destination().samples, image.samples) << "outData was not written";
+    EXPECT_EQ(host.Image().Samples(), image.Samples());
+    EXPECT_EQ(host.Destination().Samples(), image.Samples()) << "outData was not written";
 }
 
 TEST(RenderStars, ValuesOutsideTheirRangesNeverProduceNonFiniteSamples) {

@@ -366,8 +366,8 @@ TEST(SloppyHosts, AParameterHandleShorterThanTheBlockIsReplacedByTheDefaults) {
     HostSettings settings;
     settings.offerDescriptors = false;
     HostImage image = SmallImage(9, 1, 8, 1);
-    image.samples.assign(9, 0);
-    image.At(0, 4, 0) = 255;
+    image.SetSamples(std::vector<uint16_t>(9, 0));
+    image.Set(0, 4, 0, 255);
     TestHost host(image, settings);
     Handle cut = host.NewHandle(10);  // five of the thirteen values
     std::memset(*cut, 0x7F, 10);

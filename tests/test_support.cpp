@@ -6,7 +6,7 @@
 
 HostImage SmallImage(int32_t width, int32_t height, int depth, int colorPlanes, bool hasTransparency) {
     HostImage image = MakeHostImage(width, height, depth, colorPlanes, hasTransparency);
-    for (size_t i = 0; i < image.samples.size(); ++i) image.samples[i] = uint16_t((i * 37) % (image.FullScale() + 1));
+    for (size_t i = 0; i < image.SampleCount(); ++i) image.SetSample(i, uint16_t((i * 37) % (image.FullScale() + 1)));
     return image;
 }
 

@@ -192,13 +192,13 @@ HostImage Scene() {
     HostImage image = MakeHostImage(320, 240, 8, 3, false);
     for (int32_t r = 0; r < 240; ++r)
         for (int32_t c = 0; c < 320; ++c) {
-            image.At(r, c, 0) = uint16_t(10 + r / 6);
-            image.At(r, c, 1) = uint16_t(15 + r / 8);
-            image.At(r, c, 2) = uint16_t(40 + r / 5);
+            image.Set(r, c, 0, uint16_t(10 + r / 6));
+            image.Set(r, c, 1, uint16_t(15 + r / 8));
+            image.Set(r, c, 2, uint16_t(40 + r / 5));
         }
     const int lights[][2] = {{60, 60}, {120, 200}, {180, 100}, {90, 270}, {200, 240}, {125, 150}};
     for (const auto& light : lights)
-        for (int p = 0; p < 3; ++p) image.At(light[0], light[1], p) = 255;
+        for (int p = 0; p < 3; ++p) image.Set(light[0], light[1], p, 255);
     return image;
 }
 
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     gLog << "\n";
     size_t changed = 0;
     const HostImage original = Scene();
-    for (size_t i = 0; i < original.samples.size(); ++i) changed += original.samples[i] != host.Image().samples[i];
+    for (size_t i = 0; i < original.SampleCount(); ++i) changed += original.Sample(i) != host.Image().Sample(i);
     gLog << "changed " << changed << "\n";
     gLog << "paints " << host.DisplayCalls().size() << "\n";
     return 0;

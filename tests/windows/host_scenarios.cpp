@@ -36,14 +36,14 @@ HostImage Scene(int32_t width, int32_t height, int depth, int colorPlanes, bool 
     for (int32_t r = 0; r < height; ++r)
         for (int32_t c = 0; c < width; ++c) {
             for (int p = 0; p < colorPlanes; ++p)
-                image.At(r, c, p) = uint16_t(full * uint32_t((r * 3 + c * 2 + p * 40) % 160) / 255u);
-            if (transparency) image.At(r, c, colorPlanes) = uint16_t(full * uint32_t((r * 7 + c) % 256) / 255u);
+                image.Set(r, c, p, uint16_t(full * uint32_t((r * 3 + c * 2 + p * 40) % 160) / 255u));
+            if (transparency) image.Set(r, c, colorPlanes, uint16_t(full * uint32_t((r * 7 + c) % 256) / 255u));
         }
     // Highlights: some at full scale, some just under and over the scripted threshold.
     for (int i = 0; i < 14; ++i) {
         const int32_t r = int32_t(next() % uint32_t(height)), c = int32_t(next() % uint32_t(width));
         for (int p = 0; p < colorPlanes; ++p)
-            image.At(r, c, p) = uint16_t(i % 3 == 0 ? full : full * (228u + next() % 28u) / 255u);
+            image.Set(r, c, p, uint16_t(i % 3 == 0 ? full : full * (228u + next() % 28u) / 255u));
     }
     return image;
 }
@@ -59,15 +59,15 @@ struct Output {
     void Save(const std::string& name, TestHost& host, const HostImage& input, const RunOutcome& outcome) {
         const HostImage& image = host.Image();
         size_t changed = 0;
-        for (size_t i = 0; i < image.samples.size(); ++i) changed += image.samples[i] != input.samples[i];
+        for (size_t i = 0; i < image.SampleCount(); ++i) changed += image.Sample(i) != input.Sample(i);
         std::ofstream raw(folder + "/" + name + ".raw", std::ios::binary);
-        for (uint16_t sample : image.samples) {
+        for (uint16_t sample : image.Samples()) {
             const unsigned char bytes[2] = {uint8_t(sample), uint8_t(sample >> 8)};
             raw.write(reinterpret_cast<const char*>(bytes), 2);
         }
         summary << name << " result " << outcome.result << " finished " << outcome.finished << " wholeSize "
                 << host.Record().wholeSize.v << "x" << host.Record().wholeSize.h << " recorded "
-                << host.ScriptValues().size() << " samples " << image.samples.size() << " changed " << changed
+                << host.ScriptValues().size() << " samples " << image.SampleCount() << " changed " << changed
                 << "\n";
     }
 };
