@@ -256,14 +256,14 @@ void WriteScenePng(const Case& c, const std::string& path) {
     image.height = c.height;
     image.depth = c.depth;
     image.channels = c.colorPlanes;
-    image.samples.resize(size_t(c.width) * size_t(c.height) * size_t(c.colorPlanes));
+    image.pixels = PixelBlock(image.SampleCount() * size_t(c.depth / 8));
     for (size_t i = 0; i < planes[0].size(); ++i)
         for (size_t p = 0; p < planes.size(); ++p)
-            image.samples[i * planes.size() + p] =
-                c.depth == 16 ? uint16_t(std::min(65535L, std::lround(planes[p][i] * 65535.0)))
-                              : ExportSample8(planes[p][i]);
-    std::string error;
-    if (!WriteImageFile(path, ImageFormat::Png, image, WriteSettings{}, &error)) std::fprintf(stderr, "%s\n", error.c_str());
+            image.SetSample(i * planes.size() + p, c.depth == 16
+                                                        ? uint16_t(std::min(65535L, std::lround(planes[p][i] * 65535.0)))
+                                                        : ExportSample8(planes[p][i]));
+    Failure failure;
+    if (!WriteImage(path, image, WriteOptions{}, &failure)) std::fprintf(stderr, "%s\n", failure.message.c_str());
 }
 
 void RunCommandCase(const Case& c, bool withReference) {
@@ -340,6 +340,8 @@ std::vector<std::pair<Case, bool>> CommandCases(bool quick) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::string error;
+    if (!StartImageLibrary(argv[0], &error)) std::fprintf(stderr, "%s\n", error.c_str());
     bool quick = false;
     std::vector<std::string> only;  // other arguments pick the cases whose names hold them
     for (int i = 1; i < argc; ++i) {

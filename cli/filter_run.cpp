@@ -1,27 +1,24 @@
 #include "cli/filter_run.h"
 
-#include "runner/recorded_parameters.h"
+#include <utility>
+
 #include "interface/result_codes.h"
+#include "runner/recorded_parameters.h"
 #include "runner/sample_scale.h"
 
-HostImage HostImageFromFile(const ImageFile& file) {
-    HostImage image = MakeHostImage(file.width, file.height, file.depth, file.channels >= 3 ? 3 : 1, file.HasAlpha());
-    for (size_t i = 0; i < file.samples.size(); ++i)
-        image.SetSample(i, file.depth == 16 ? FileToHostSample16(file.samples[i]) : file.samples[i]);
+namespace {
+
+HostImage Shaped(const ImageFile& file) {
+    HostImage image;
+    image.width = file.width;
+    image.height = file.height;
+    image.depth = file.depth;
+    image.colorPlanes = file.channels >= 3 ? 3 : 1;
+    image.hasTransparency = file.HasAlpha();
     return image;
 }
 
-ImageFile FileFromHostImage(const HostImage& image) {
-    ImageFile file;
-    file.width = image.width;
-    file.height = image.height;
-    file.depth = image.depth;
-    file.channels = image.SamplesPerPixel();
-    file.samples.resize(image.SampleCount());
-    for (size_t i = 0; i < image.SampleCount(); ++i)
-        file.samples[i] = image.depth == 16 ? HostToFileSample16(image.Sample(i)) : image.Sample(i);
-    return file;
-}
+}  // namespace
 
 OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFile* image,
                   const FilterRunHooks& hooks) {
@@ -29,18 +26,35 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     settings.playInfo = plugInDialogDontDisplay;
     settings.onAbort = hooks.cancelled;
     settings.onProgress = hooks.progress;
-    const HostImage input = HostImageFromFile(*image);
-    TestHost host(input, settings);
+    settings.shareImageMemory = true;
 
+    HostImage input = Shaped(*image);
+    const bool sixteen = image->depth == 16;
+    if (sixteen) {
+        input = MakeHostImage(input.width, input.height, 16, input.colorPlanes, input.hasTransparency);
+        const auto* file = reinterpret_cast<const uint16_t*>(image->pixels.Data());
+        for (size_t i = 0; i < image->SampleCount(); ++i) input.SetSample(i, FileToHostSample16(file[i]));
+    } else {
+        // Eight-bit file values are the host's values: the host works on the file's memory.
+        input.pixels = std::move(image->pixels);
+    }
+    TestHost host(std::move(input), settings);
     host.SetScriptValues(RecordedParameters(parameters));
     const RunOutcome outcome = host.Run(entry, false);
+    // After a success the host's image is the result and its destination the
+    // image it started from; after a failure the image is as it was.
+    HostImage& result = host.MutableImage();
+    if (!sixteen) {
+        image->pixels = std::move(result.pixels);
+        return outcome.result;
+    }
     if (outcome.result != noErr) return outcome.result;
     // Two 16-bit file values share each interface value: a sample the filter
     // left as it was keeps its exact file value (the transparency plane, and
     // every pixel no streak reached).
-    const HostImage& filtered = host.Image();
-    for (size_t i = 0; i < filtered.SampleCount(); ++i)
-        if (filtered.Sample(i) != input.Sample(i))
-            image->samples[i] = image->depth == 16 ? HostToFileSample16(filtered.Sample(i)) : filtered.Sample(i);
+    const HostImage& before = host.Destination();
+    auto* file = reinterpret_cast<uint16_t*>(image->pixels.Data());
+    for (size_t i = 0; i < image->SampleCount(); ++i)
+        if (result.Sample(i) != before.Sample(i)) file[i] = HostToFileSample16(result.Sample(i));
     return noErr;
 }

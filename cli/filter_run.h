@@ -4,7 +4,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "cli/image_file.h"
 #include "core/filter_parameters.h"
@@ -15,13 +14,10 @@ struct FilterRunHooks {
     std::function<void(int32_t, int32_t)> progress;   // the host's progressProc
 };
 
-// The host image for a file's pixels: 16-bit samples mapped from 0..65535 to
-// 0..32768, the alpha channel as the transparency plane.
-HostImage HostImageFromFile(const ImageFile& file);
-// And back, into the file's own shape.
-ImageFile FileFromHostImage(const HostImage& image);
-
-// Filters the image in place; samples the filter did not change keep their
-// exact file values. Returns the host's result code (noErr on success).
+// Filters the image in place; 16-bit samples are mapped from the file's
+// 0..65535 to the interface's 0..32768 and back, and samples the filter did
+// not change keep their exact file values. The host works on the file's own
+// memory (8-bit) or one converted copy (16-bit), plus the output it hands the
+// plug-in. Returns the host's result code (noErr on success).
 OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFile* image,
                   const FilterRunHooks& hooks);

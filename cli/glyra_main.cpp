@@ -1,22 +1,34 @@
-// glyra: applies the star-streak filter to an image file by driving the
+// glyra: applies the star-streak filter to image files by driving the
 // plug-in's entry point exactly as a host does.
 #include <signal.h>
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <new>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "cli/command_line.h"
+#include "cli/exit_codes.h"
 #include "cli/filter_run.h"
 #include "cli/image_file.h"
-#include "plugin/dll_main.h"
+#include "cli/memory_budget.h"
+#include "cli/output_plan.h"
+#include "cli/parameter_values.h"
+#include "cli/preset_file.h"
+#include "cli/progress_display.h"
+#include "core/parallel_work.h"
 #include "core/parameter_table.h"
-#include "plugin/plugin_main.h"
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
+#include "plugin/dll_main.h"
+#include "plugin/plugin_main.h"
 
 namespace {
 
@@ -24,187 +36,280 @@ std::atomic<bool> gInterrupted{false};
 
 void OnInterrupt(int) { gInterrupted = true; }
 
-// "h0Density" -> "h0-density"
-std::string OptionName(const char* field) {
-    std::string name;
-    for (const char* c = field; *c; ++c) {
-        if (*c >= 'A' && *c <= 'Z') {
-            name += '-';
-            name += char(*c - 'A' + 'a');
-        } else {
-            name += *c;
-        }
-    }
-    return name;
+int Complain(const std::string& message, int code) {
+    std::fprintf(stderr, "glyra: %s\n", message.c_str());
+    return code;
 }
 
-// Accepts a threshold type by name or by number.
-bool ParseThresholdType(const std::string& text, int16_t* value) {
-    for (const ThresholdTypeInfo& info : kThresholdTypeTable)
-        if (text == info.name || text == std::to_string(info.value)) {
-            *value = info.value;
-            return true;
-        }
-    return false;
-}
-
-class ProgressBar {
-public:
-    explicit ProgressBar(bool enabled) : enabled_(enabled) {}
-    void Update(int32_t done, int32_t total) {
-        if (!enabled_ || total <= 0) return;
-        const int percent = int(std::min<int64_t>(100, std::max<int64_t>(0, int64_t(done) * 100 / total)));
-        if (percent == shown_) return;
-        shown_ = percent;
-        const int filled = percent * 40 / 100;
-        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
-                     std::string(size_t(40 - filled), ' ').c_str(), percent);
-        std::fflush(stderr);
-    }
-    void Finish() {
-        if (enabled_ && shown_ >= 0) std::fputc('\n', stderr);
-    }
-
-private:
-    bool enabled_;
-    int shown_ = -1;
+// Everything a file's run needs from the command line.
+struct RunSettings {
+    FilterParameters parameters;
+    ReadOptions reading;
+    WriteOptions writing;
+    bool verbose = false;
 };
 
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "glyra: %s\n", message.c_str());
-    return 1;
+const char* ChannelName(int channels) {
+    switch (channels) {
+        case 1: return "gray";
+        case 2: return "gray+alpha";
+        case 3: return "RGB";
+        default: return "RGBA";
+    }
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    return std::filesystem::exists(b, error) && std::filesystem::equivalent(a, b, error);
+// Reads, filters and writes one file; the failure says why not.
+Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, MemoryBudget* budget,
+                    ProgressDisplay* progress) {
+    Failure failure;
+    auto fail = [&failure](int code, std::string message) {
+        failure.Set(code, std::move(message));
+        return failure;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    int64_t reserved = 0;
+    struct Reservation {
+        MemoryBudget* budget;
+        int64_t* bytes;
+        ~Reservation() {
+            if (*bytes) budget->Release(*bytes);
+        }
+    } reservation{budget, &reserved};
+
+    try {
+        ReadOptions reading = settings.reading;
+        reading.progress = [progress](int percent) {
+            progress->Update(ProgressDisplay::Stage::Reading, percent / 100.0);
+        };
+        reading.cancelled = [] { return gInterrupted.load(); };
+        reading.admit = [&](int64_t width, int64_t height, int channels, int depth, std::string* reason) {
+            const int64_t need = FilterMemoryNeed(width, height, channels, depth);
+            if (!budget->Reserve(need, reason)) return false;
+            reserved = need;
+            return true;
+        };
+        ImageFile image;
+        if (!ReadImage(file.input, reading, &image, &failure)) return failure;
+        if (image.HasAlpha() && !FormatHoldsAlpha(file.format))
+            return fail(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
+                                              " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+        const std::string shape = std::to_string(image.width) + "x" + std::to_string(image.height) + " " +
+                                  ChannelName(image.channels) + " " + std::to_string(image.depth) + "-bit " +
+                                  FormatName(image.format);
+        if (settings.verbose && !image.conversion.empty())
+            progress->Print(file.input + ": " + image.conversion);
+
+        FilterRunHooks hooks;
+        hooks.cancelled = [] { return gInterrupted.load(); };
+        hooks.progress = [progress](int32_t done, int32_t total) {
+            if (total > 0) progress->Update(ProgressDisplay::Stage::Filtering, double(done) / double(total));
+        };
+        const OSErr result = ApplyFilter(&PluginMain, settings.parameters, &image, hooks);
+        if (gInterrupted) return fail(kExitCancelled, file.input + ": cancelled; " + file.output + " was not written");
+        if (result == memFullErr) return fail(kExitTooLarge, file.input + ": not enough memory to filter it");
+        if (result != noErr)
+            return fail(kExitFilterFailed, file.input + ": the filter failed with result code " + std::to_string(result));
+
+        // Written beside the target and renamed: a failed or cancelled write leaves no partial file.
+        WriteOptions writing = settings.writing;
+        writing.format = file.format;
+        writing.progress = [progress](int percent) {
+            progress->Update(ProgressDisplay::Stage::Writing, percent / 100.0);
+        };
+        writing.cancelled = [] { return gInterrupted.load(); };
+        const bool toStandardOutput = file.output == "-";
+        const std::string partial = toStandardOutput ? "-" : file.output + ".partial";
+        const bool written = WriteImage(partial, image, writing, &failure);
+        if (!toStandardOutput && (!written || gInterrupted)) std::remove(partial.c_str());
+        if (gInterrupted) return fail(kExitCancelled, file.input + ": cancelled; " + file.output + " was not written");
+        if (!written) {
+            const size_t at = failure.message.find(partial);
+            if (at != std::string::npos) failure.message.replace(at, partial.size(), file.output);
+            return failure;
+        }
+        if (!toStandardOutput && std::rename(partial.c_str(), file.output.c_str()) != 0) {
+            std::remove(partial.c_str());
+            return fail(kExitCannotWrite, file.output + ": " + std::strerror(errno));
+        }
+        if (settings.verbose) {
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            char line[512];
+            std::snprintf(line, sizeof line, "%s: %s -> %s (%s) in %.2f s", file.input.c_str(), shape.c_str(),
+                          file.output.c_str(), FormatName(file.format), seconds);
+            progress->Print(line);
+        }
+    } catch (const std::bad_alloc&) {
+        failure.Set(kExitTooLarge, file.input + ": out of memory");
+    }
+    return failure;
+}
+
+// The filter parameters: defaults, then a preset, then the command line.
+bool GatherParameters(const CommandOptions& options, FilterParameters* parameters, std::string* error) {
+    SetDefaultParameters(parameters);
+    bool named[kParameterCount] = {};
+    if (!options.presetPath.empty() && !ReadPreset(options.presetPath, parameters, named, error)) return false;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const std::string& text = options.parameterText[i];
+        if (text.empty()) continue;
+        const ParameterInfo& info = kParameterTable[i];
+        int16_t value = 0;
+        std::string problem;
+        if (!ParseParameterValue(info, text, &value, &problem)) {
+            *error = "--" + CommandName(info) + ": " + problem;
+            return false;
+        }
+        parameters->*info.field = value;
+    }
+    return true;
+}
+
+RenderPath PathNamed(const std::string& name) {
+    if (name == "reference") return RenderPath::Reference;
+    if (name == "exact") return RenderPath::Exact;
+    if (name == "fourier") return RenderPath::Fourier;
+    return RenderPath::Auto;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// Build-time outputs made from the option declarations: the man page and the
+// completion scripts (glyra --write-docs FOLDER).
+int WriteDocuments(const CLI::App& app, const std::string& folder) {
+    const bool written = WriteTextFile(folder + "/glyra.1", ManPage(app)) &&
+                         WriteTextFile(folder + "/glyra.bash", BashCompletion(app)) &&
+                         WriteTextFile(folder + "/_glyra", ZshCompletion(app));
+    return written ? kExitDone : Complain("cannot write into " + folder, kExitCannotWrite);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{
-        "Applies the Glyra star-streak filter to an image: every pixel bright enough emits two to eight rays\n"
-        "that are screen-blended into the image. The values reach the plug-in through its scripting\n"
-        "descriptor, as when a host replays a recorded action."};
-    app.name("glyra");
-    app.footer(
-        "Files: PNG (8 or 16 bits; gray, gray+alpha, RGB, RGBA) and JPEG (8 bits; gray, RGB), chosen by the\n"
-        "output's extension (.png, .jpg, .jpeg). The alpha channel is the layer transparency and is kept.\n"
-        "16-bit samples are mapped from 0..65535 to the interface's 0..32768 and back, rounding to nearest.\n"
-        "A 16-bit image written as JPEG is reduced to 8 bits.\n"
-        "Exit status: 0 done, 1 error, 130 cancelled (Ctrl-C); no output file is left on failure.");
+    CLI::App app;
+    CommandOptions options;
+    DeclareOptions(&app, &options);
+    std::string documents;
+    app.add_option("--write-docs", documents, "write the man page and completions into a folder")->group("");
 
-    std::string input, output;
-    bool force = false;
-    WriteSettings writing;
-    app.add_option("INPUT", input, "Image to read")->required();
-    app.add_option("OUTPUT", output, "Image to write")->required();
-
-    FilterParameters parameters;
-    SetDefaultParameters(&parameters);
-    std::string thresholdType = kThresholdTypeTable[0].name;
-    for (const ParameterInfo& info : kParameterTable) {
-        const std::string name = "--" + OptionName(info.name);
-        if (info.kind == ParameterKind::Enumerated) {
-            app.add_option(name, thresholdType, info.help)
-                ->capture_default_str()
-                ->check([](const std::string& text) {
-                    int16_t value;
-                    return ParseThresholdType(text, &value) ? std::string()
-                                                            : "must be plain, average, weighted or 0 to 2";
-                });
-            continue;
-        }
-        app.add_option(name, parameters.*info.field)
-            ->description(info.help)
-            ->capture_default_str()
-            ->check(CLI::Range(info.minimum, info.maximum));
-    }
-    std::string renderPath = "auto";
-    int threads = 0;
-    app.add_option("--render", renderPath,
-                   "how to render: auto (the fastest path, pass by pass), reference (the original one-source-at-a-time\n"
-                   "render), exact (banded stamping, bit-identical to reference) or fourier (by transform where it fits)")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"auto", "reference", "exact", "fourier"}));
-    app.add_option("--threads", threads, "worker threads of the render (0: one per core)")
-        ->capture_default_str()
-        ->check(CLI::Range(0, 256));
-    app.add_option("--quality", writing.jpegQuality, "JPEG quality of the output")
-        ->capture_default_str()
-        ->check(CLI::Range(1, 100));
-    app.add_option("--png-compression", writing.pngCompression,
-                   "zlib level of PNG output: 1 writes fast with somewhat larger files, 9 gives the smallest\n"
-                   "files at several times the writing time")
-        ->capture_default_str()
-        ->check(CLI::Range(0, 9));
-    app.add_flag("--force", force, "Allow the output to replace the input");
-
+    const std::string unknown = UnknownOptionMessage(app, argc, argv);
+    if (!unknown.empty()) return Complain(unknown, kExitUsage);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return Fail(e.what());
+        return Complain(e.what(), kExitUsage);
     }
-    ParseThresholdType(thresholdType, &parameters.thresholdType);
-    RenderOptions renderOptions;
-    renderOptions.threads = threads;
-    renderOptions.path = renderPath == "reference" ? RenderPath::Reference
-                         : renderPath == "exact"   ? RenderPath::Exact
-                         : renderPath == "fourier" ? RenderPath::Fourier
-                                                   : RenderPath::Auto;
-    SetPassRenderOptions(renderOptions);
+    if (!documents.empty()) return WriteDocuments(app, documents);
 
+    RunSettings settings;
+    std::string error;
+    if (!GatherParameters(options, &settings.parameters, &error)) return Complain(error, kExitUsage);
+    if (!options.savePresetPath.empty() && !WritePreset(options.savePresetPath, settings.parameters, &error))
+        return Complain(error, kExitCannotWrite);
+    if (options.positionals.empty() && !options.savePresetPath.empty()) return kExitDone;
+
+    OutputRequest request;
+    request.positionals = options.positionals;
+    request.output = options.output;
+    request.force = options.force;
     ImageFormat format;
-    if (!FormatFromName(output, &format)) return Fail(output + ": the output must end in .png, .jpg or .jpeg");
-    if (!force && SameFile(input, output)) return Fail(output + " is the input; use --force to replace it");
+    if (!options.format.empty() && FormatFromName(options.format, &format)) request.format = format;
+    std::vector<PlannedFile> plan;
+    if (!PlanOutputs(request, &plan, &error)) return Complain(error, kExitUsage);
+    if (options.dryRun) {
+        for (const PlannedFile& file : plan)
+            std::printf("%s -> %s (%s)\n", file.input.c_str(), file.output.c_str(), FormatName(file.format));
+        return kExitDone;
+    }
+
+    settings.reading.autorotate = !options.noAutorotate;
+    settings.reading.maxPixels = options.maxPixels;
+    settings.writing.jpegQuality = options.jpegQuality;
+    const std::string subsampling = options.jpegSubsampling;
+    settings.writing.jpegSubsampling = subsampling == "444"   ? WriteOptions::Subsampling::Off
+                                       : subsampling == "420" ? WriteOptions::Subsampling::On
+                                                              : WriteOptions::Subsampling::Auto;
+    settings.writing.progressive = options.progressive;
+    settings.writing.pngCompression = options.pngCompression;
+    const std::map<std::string, WriteOptions::TiffCompression> tiff = {
+        {"none", WriteOptions::TiffCompression::None},       {"lzw", WriteOptions::TiffCompression::Lzw},
+        {"deflate", WriteOptions::TiffCompression::Deflate}, {"zstd", WriteOptions::TiffCompression::Zstd},
+        {"jpeg", WriteOptions::TiffCompression::Jpeg}};
+    std::string tiffName = options.tiffCompression;
+    for (char& c : tiffName) c = char(std::tolower(static_cast<unsigned char>(c)));
+    settings.writing.tiffCompression = tiff.count(tiffName) ? tiff.at(tiffName) : WriteOptions::TiffCompression::Deflate;
+    settings.writing.webpQuality = options.webpQuality;
+    settings.writing.webpLossless = options.webpLossless;
+    settings.writing.strip = options.strip;
+    settings.verbose = options.verbose && !options.quiet;
+
+    // The jobs share the machine's cores; each render gets its share of them.
+    const int jobs = std::max(1, std::min<int>(options.jobs, int(plan.size())));
+    RenderOptions render;
+    std::string renderName = options.render;
+    for (char& c : renderName) c = char(std::tolower(static_cast<unsigned char>(c)));
+    render.path = PathNamed(renderName);
+    render.threads = options.threads > 0 ? options.threads : std::max(1, WorkerCount(0) / jobs);
+    SetPassRenderOptions(render);
 
     // Ctrl-C from here on cancels: the filter sees it through abortProc, and
     // nothing is written once it has been pressed.
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigaction(SIGINT, &action, nullptr);
-    auto cancelled = [&output] {
-        std::fprintf(stderr, "glyra: cancelled; %s was not written\n", output.c_str());
-        return 130;
-    };
 
-    ImageFile image;
-    std::string error;
-    if (!ReadImageFile(input, &image, &error)) return Fail(error);
-    if (format == ImageFormat::Jpeg && image.HasAlpha())
-        return Fail(output + ": JPEG has no transparency; write PNG to keep the alpha channel");
-
+    if (!StartImageLibrary(argv[0], &error)) return Complain(error, kExitBadInput);
     // The loader's call when the library is attached to the process.
     DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
 
-    ProgressBar bar(isatty(STDERR_FILENO) != 0);
-    FilterRunHooks hooks;
-    hooks.cancelled = [] { return gInterrupted.load(); };
-    hooks.progress = [&bar](int32_t done, int32_t total) { bar.Update(done, total); };
-    const OSErr result = ApplyFilter(&PluginMain, parameters, &image, hooks);
-    bar.Finish();
-    if (gInterrupted) return cancelled();
-    if (result == memFullErr) return Fail("not enough memory to filter " + input);
-    if (result != noErr) return Fail("the filter failed with result code " + std::to_string(result));
+    ProgressDisplay progress(!options.quiet && isatty(STDERR_FILENO) != 0);
+    MemoryBudget budget(AvailableMemory());
+    std::vector<Failure> outcomes(plan.size());
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i = next++; i < plan.size() && !gInterrupted; i = next++) {
+            const std::string label =
+                (plan.size() > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(plan.size()) + "] " : "") +
+                plan[i].input;
+            progress.StartFile(label);
+            outcomes[i] = ProcessFile(plan[i], settings, &budget, &progress);
+            progress.FinishFile();
+            if (outcomes[i].code != kExitDone && outcomes[i].code != kExitCancelled)
+                progress.Print("glyra: " + outcomes[i].message);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int j = 1; j < jobs; ++j) threads.emplace_back(worker);
+    worker();
+    for (std::thread& thread : threads) thread.join();
+    StopImageLibrary();
 
-    // Written beside the target and renamed, so that a failed write leaves no partial file.
-    const std::string partial = output + ".partial";
-    if (!WriteImageFile(partial, format, image, writing, &error)) {
-        std::remove(partial.c_str());
-        const size_t at = error.find(partial);
-        if (at != std::string::npos) error.replace(at, partial.size(), output);
-        return Fail(error);
-    }
     if (gInterrupted) {
-        std::remove(partial.c_str());
-        return cancelled();
+        for (const Failure& outcome : outcomes)
+            if (outcome.code == kExitCancelled) std::fprintf(stderr, "glyra: %s\n", outcome.message.c_str());
+        if (plan.size() > 1) std::fprintf(stderr, "glyra: cancelled\n");
+        return kExitCancelled;
     }
-    if (std::rename(partial.c_str(), output.c_str()) != 0) {
-        std::remove(partial.c_str());
-        return Fail(output + ": " + std::strerror(errno));
+    int failed = 0, code = kExitDone;
+    for (const Failure& outcome : outcomes) {
+        if (outcome.code == kExitDone) continue;
+        ++failed;
+        code = code == kExitDone || code == outcome.code ? outcome.code : int(kExitSomeFailed);
     }
-    return 0;
+    if (plan.size() > 1 && (failed > 0 || settings.verbose) && !options.quiet)
+        std::fprintf(stderr, "glyra: %zu of %zu files written%s\n", plan.size() - size_t(failed), plan.size(),
+                     failed ? ", failed:" : "");
+    if (plan.size() > 1 && failed > 0)
+        for (size_t i = 0; i < plan.size(); ++i)
+            if (outcomes[i].code != kExitDone) std::fprintf(stderr, "  %s\n", plan[i].input.c_str());
+    return code;
 }

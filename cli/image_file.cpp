@@ -1,332 +1,525 @@
 #include "cli/image_file.h"
 
-#include <png.h>
-#include <zlib.h>
-// jpeglib.h needs FILE and size_t declared first.
-#include <cstdio>
-#include <jpeglib.h>
+#include <vips/vips.h>
 
-#include <algorithm>
-#include <csetjmp>
+#include "cli/png_writer.h"
+
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <iterator>
+#include <unistd.h>
+
+// The metadata of an image, held in a header-only libvips image.
+struct ImageMetadata {
+    VipsImage* header = nullptr;
+    ~ImageMetadata() {
+        if (header) g_object_unref(header);
+    }
+};
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* file) const {
-        if (file) std::fclose(file);
+// Holds a reference to a libvips object and lets it go.
+template <typename T>
+class Ref {
+public:
+    Ref() = default;
+    explicit Ref(T* object) : object_(object) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Reset(nullptr); }
+    void Reset(T* object) {
+        if (object_) g_object_unref(object_);
+        object_ = object;
     }
+    T* get() const { return object_; }
+    T** out() {
+        Reset(nullptr);
+        return &object_;
+    }
+    T* release() {
+        T* object = object_;
+        object_ = nullptr;
+        return object;
+    }
+
+private:
+    T* object_ = nullptr;
 };
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return text;
+// libvips's last error, as one line.
+std::string LibraryError() {
+    std::string text = vips_error_buffer();
+    vips_error_clear();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    const size_t newline = text.rfind('\n');
+    if (newline != std::string::npos) text = text.substr(newline + 1);
+    return text.empty() ? "damaged, or not what its format says" : text;
 }
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// ---- PNG ----
-
-struct PngFailure {
-    char message[200] = "";
-};
-
-void PngError(png_structp png, png_const_charp message) {
-    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
-    std::snprintf(failure->message, sizeof failure->message, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void PngWarning(png_structp, png_const_charp) {}
-
-// The decoding frames hold no C++ objects of their own: a longjmp out of
-// libpng or libjpeg skips no destructor. The callers build the messages.
-bool ReadPngCore(FILE* file, ImageFile* image, std::vector<uint8_t>* buffer, std::vector<png_bytep>* rowPointers,
-                 PngFailure* failurePtr) {
-    PngFailure& failure = *failurePtr;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, PngError, PngWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        std::snprintf(failure.message, sizeof failure.message, "out of memory");
-        return false;
-    }
-    std::vector<png_bytep>& rows = *rowPointers;
-    std::vector<uint8_t>& pixels = *buffer;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_user_limits(png, 32767, 32767);
-    png_read_info(png, info);
-    const int colorType = png_get_color_type(png, info);
-    const int bitDepth = png_get_bit_depth(png, info);
-    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
-    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
-    if (bitDepth == 16) png_set_swap(png);  // samples in the machine's order
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-
-    image->width = int32_t(png_get_image_width(png, info));
-    image->height = int32_t(png_get_image_height(png, info));
-    image->depth = png_get_bit_depth(png, info) == 16 ? 16 : 8;
-    image->channels = png_get_channels(png, info);
-    const size_t rowBytes = png_get_rowbytes(png, info);
-    pixels.resize(rowBytes * size_t(image->height));
-    rows.resize(size_t(image->height));
-    for (int32_t y = 0; y < image->height; ++y) rows[size_t(y)] = pixels.data() + size_t(y) * rowBytes;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return true;
-}
-
-bool ReadPng(FILE* file, const std::string& path, ImageFile* image, std::string* error) {
-    PngFailure failure;
-    std::vector<uint8_t> pixels;
-    std::vector<png_bytep> rows;
-    if (!ReadPngCore(file, image, &pixels, &rows, &failure)) {
-        *error = path + ": not a readable PNG file (" + failure.message + ")";
-        return false;
-    }
-    const size_t rowBytes = size_t(image->width) * size_t(image->channels) * size_t(image->depth / 8);
-    const size_t count = size_t(image->width) * size_t(image->height) * size_t(image->channels);
-    image->samples.resize(count);
-    for (int32_t y = 0; y < image->height; ++y) {
-        const uint8_t* row = pixels.data() + size_t(y) * rowBytes;
-        uint16_t* out = image->samples.data() + size_t(y) * size_t(image->width) * size_t(image->channels);
-        const size_t n = size_t(image->width) * size_t(image->channels);
-        if (image->depth == 16)
-            std::memcpy(out, row, n * 2);
-        else
-            for (size_t i = 0; i < n; ++i) out[i] = row[i];
-    }
-    return true;
-}
-
-bool WritePngCore(FILE* file, const ImageFile& image, int compression, std::vector<uint8_t>* rowBuffer,
-                  PngFailure* failurePtr) {
-    PngFailure& failure = *failurePtr;
-    static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
-                                      PNG_COLOR_TYPE_RGB_ALPHA};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, PngError, PngWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        std::snprintf(failure.message, sizeof failure.message, "out of memory");
-        return false;
-    }
-    const size_t rowSamples = size_t(image.width) * size_t(image.channels);
-    std::vector<uint8_t>& row = *rowBuffer;
-    row.resize(rowSamples * (image.depth == 16 ? 2 : 1));
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_compression_level(png, compression);
-    if (compression <= 1) {
-        // The fast setting: run-length matching after the cheapest filter.
-        // On photographs it writes several times faster than zlib's default
-        // for files a few per cent larger.
-        png_set_compression_strategy(png, Z_RLE);
-        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    }
-    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), image.depth,
-                 kColorTypes[image.channels], PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    if (image.depth == 16) png_set_swap(png);
-    for (int32_t y = 0; y < image.height; ++y) {
-        const uint16_t* in = image.samples.data() + size_t(y) * rowSamples;
-        if (image.depth == 16)
-            std::memcpy(row.data(), in, rowSamples * 2);
-        else
-            for (size_t i = 0; i < rowSamples; ++i) row[i] = uint8_t(in[i]);
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
-bool WritePng(FILE* file, const std::string& path, const ImageFile& image, int compression, std::string* error) {
-    PngFailure failure;
-    std::vector<uint8_t> row;
-    if (WritePngCore(file, image, compression, &row, &failure)) return true;
-    *error = path + ": cannot write PNG (" + failure.message + ")";
+// Fields every image has; the rest is metadata to carry.
+bool IsGeometry(const char* name) {
+    static const char* const kGeometry[] = {"width",   "height",  "bands",    "format", "coding", "interpretation",
+                                            "xoffset", "yoffset", "filename", "mode",   "xres",   "yres"};
+    for (const char* geometry : kGeometry)
+        if (std::strcmp(name, geometry) == 0) return true;
     return false;
 }
 
-// ---- JPEG ----
+void CopyMetadata(VipsImage* from, VipsImage* to) {
+    char** names = vips_image_get_fields(from);
+    for (char** name = names; name && *name; ++name) {
+        if (IsGeometry(*name)) continue;
+        GValue value = G_VALUE_INIT;
+        if (vips_image_get(from, *name, &value) == 0) {
+            vips_image_set(to, *name, &value);
+            g_value_unset(&value);
+        }
+    }
+    g_strfreev(names);
+    to->Xres = from->Xres;
+    to->Yres = from->Yres;
+}
 
-struct JpegFailure {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX] = "";
+// The loaders the command trusts with its input.
+bool LoaderAllowed(const char* loader, ImageFormat* format) {
+    if (!loader) return false;
+    const std::string name = loader;
+    auto starts = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
+    if (starts("VipsForeignLoadPng")) *format = ImageFormat::Png;
+    else if (starts("VipsForeignLoadJpeg")) *format = ImageFormat::Jpeg;
+    else if (starts("VipsForeignLoadTiff")) *format = ImageFormat::Tiff;
+    else if (starts("VipsForeignLoadWebp")) *format = ImageFormat::Webp;
+    else return false;
+    return true;
+}
+
+struct ProgressHook {
+    std::function<void(int)> report;
+    std::function<bool()> cancelled;
+    int shown = -1;
 };
 
-void JpegError(j_common_ptr info) {
-    auto* failure = reinterpret_cast<JpegFailure*>(info->err);
-    (*info->err->format_message)(info, failure->message);
-    std::longjmp(failure->jump, 1);
+void OnEval(VipsImage* image, VipsProgress* progress, ProgressHook* hook) {
+    if (hook->report && progress->percent != hook->shown) {
+        hook->shown = progress->percent;
+        hook->report(progress->percent);
+    }
+    // A cancel stops the evaluation: the read or write then fails.
+    if (hook->cancelled && hook->cancelled()) vips_image_set_kill(image, TRUE);
 }
 
-void JpegSilence(j_common_ptr, int) {}
+void WatchProgress(VipsImage* image, ProgressHook* hook) {
+    if (!hook->report && !hook->cancelled) return;
+    vips_image_set_progress(image, TRUE);
+    g_signal_connect(image, "eval", G_CALLBACK(OnEval), hook);
+}
 
-bool ReadJpegCore(FILE* file, ImageFile* image, std::vector<uint8_t>* buffer, JpegFailure* failurePtr) {
-    JpegFailure& failure = *failurePtr;
-    jpeg_decompress_struct info;
-    info.err = jpeg_std_error(&failure.manager);
-    failure.manager.error_exit = JpegError;
-    failure.manager.emit_message = JpegSilence;
-    std::vector<uint8_t>& pixels = *buffer;
-    if (setjmp(failure.jump)) {
-        jpeg_destroy_decompress(&info);
+// Everything the pixels go through between the file and the host: a colour
+// space of gray or RGB, 8 or 16 bits, at most four bands.
+bool Normalise(VipsImage* in, VipsImage** out, std::string* conversion, std::string* error) {
+    Ref<VipsImage> image(in);
+    g_object_ref(in);
+    const VipsInterpretation interpretation = vips_image_get_interpretation(image.get());
+    if (interpretation == VIPS_INTERPRETATION_CMYK) {
+        *error = "CMYK images are not supported; convert to RGB first";
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
-    jpeg_read_header(&info, TRUE);
-    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
-        jpeg_destroy_decompress(&info);
-        std::snprintf(failure.message, sizeof failure.message, "CMYK is not supported, gray and RGB are");
-        return false;
+    const bool gray = interpretation == VIPS_INTERPRETATION_B_W || interpretation == VIPS_INTERPRETATION_GREY16 ||
+                      (interpretation == VIPS_INTERPRETATION_MULTIBAND && image.get()->Bands <= 2);
+    const bool rgb = interpretation == VIPS_INTERPRETATION_sRGB || interpretation == VIPS_INTERPRETATION_RGB16 ||
+                     interpretation == VIPS_INTERPRETATION_RGB ||
+                     (interpretation == VIPS_INTERPRETATION_MULTIBAND && image.get()->Bands >= 3);
+    const VipsBandFormat format = vips_image_get_format(image.get());
+    const bool wide = format != VIPS_FORMAT_UCHAR && format != VIPS_FORMAT_CHAR;
+    if (!gray && !rgb) {
+        // Lab, XYZ and the like: shown as sRGB, as viewers show them.
+        Ref<VipsImage> converted;
+        if (vips_colourspace(image.get(), converted.out(), wide ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB,
+                             nullptr)) {
+            *error = LibraryError();
+            return false;
+        }
+        image.Reset(converted.release());
+        const bool floating = format == VIPS_FORMAT_FLOAT || format == VIPS_FORMAT_DOUBLE;
+        *conversion = floating ? "floating-point colours converted to sRGB in 16 bits" : "colours converted to sRGB";
     }
-    info.out_color_space = info.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_start_decompress(&info);
-    if (info.output_width > 32767 || info.output_height > 32767) {
-        jpeg_destroy_decompress(&info);
-        std::snprintf(failure.message, sizeof failure.message, "wider or taller than 32767 pixels");
-        return false;
+    if (image.get()->Bands > 4) {
+        Ref<VipsImage> first;
+        if (vips_extract_band(image.get(), first.out(), 0, "n", 4, nullptr)) {
+            *error = LibraryError();
+            return false;
+        }
+        image.Reset(first.release());
+        *conversion += std::string(conversion->empty() ? "" : "; ") + "bands past the fourth dropped";
     }
-    image->width = int32_t(info.output_width);
-    image->height = int32_t(info.output_height);
-    image->depth = 8;
-    image->channels = info.output_components;
-    const size_t rowSamples = size_t(image->width) * size_t(image->channels);
-    pixels.resize(rowSamples * size_t(image->height));
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW row = pixels.data() + size_t(info.output_scanline) * rowSamples;
-        jpeg_read_scanlines(&info, &row, 1);
+    switch (vips_image_get_format(image.get())) {
+        case VIPS_FORMAT_UCHAR:
+        case VIPS_FORMAT_USHORT:
+            break;
+        case VIPS_FORMAT_FLOAT:
+        case VIPS_FORMAT_DOUBLE:
+        case VIPS_FORMAT_COMPLEX:
+        case VIPS_FORMAT_DPCOMPLEX: {
+            // Floating-point samples are taken as 0..1 and written as 16 bits.
+            Ref<VipsImage> scaled, cast;
+            if (vips_linear1(image.get(), scaled.out(), 65535.0, 0.0, nullptr) ||
+                vips_cast(scaled.get(), cast.out(), VIPS_FORMAT_USHORT, nullptr)) {
+                *error = LibraryError();
+                return false;
+            }
+            image.Reset(cast.release());
+            *conversion += std::string(conversion->empty() ? "" : "; ") +
+                           "floating-point samples scaled from 0..1 to 16 bits (outside that range clipped)";
+            break;
+        }
+        default: {
+            // Other integer widths: clipped into 16 bits.
+            Ref<VipsImage> cast;
+            if (vips_cast(image.get(), cast.out(), VIPS_FORMAT_USHORT, nullptr)) {
+                *error = LibraryError();
+                return false;
+            }
+            image.Reset(cast.release());
+            *conversion += std::string(conversion->empty() ? "" : "; ") + "samples clipped into 16 bits";
+        }
     }
-    jpeg_finish_decompress(&info);
-    jpeg_destroy_decompress(&info);
+    *out = image.release();
     return true;
 }
 
-bool ReadJpeg(FILE* file, const std::string& path, ImageFile* image, std::string* error) {
-    JpegFailure failure;
-    std::vector<uint8_t> pixels;
-    if (!ReadJpegCore(file, image, &pixels, &failure)) {
-        *error = path + ": not a readable JPEG file (" + failure.message + ")";
+void FreeWithGlib(void* block) { g_free(block); }
+
+// Evaluates the image into one block of memory, with its progress.
+bool ToMemory(VipsImage* image, PixelBlock* pixels, ProgressHook* hook, std::string* error) {
+    WatchProgress(image, hook);
+    size_t size = 0;
+    void* data = vips_image_write_to_memory(image, &size);
+    if (!data) {
+        *error = LibraryError();
         return false;
     }
-    image->samples.assign(pixels.begin(), pixels.end());
+    *pixels = PixelBlock(static_cast<uint8_t*>(data), size, FreeWithGlib);
     return true;
 }
 
-bool WriteJpegCore(FILE* file, const ImageFile& image, int quality, std::vector<uint8_t>* rowBuffer,
-                   JpegFailure* failurePtr) {
-    JpegFailure& failure = *failurePtr;
-    jpeg_compress_struct info;
-    info.err = jpeg_std_error(&failure.manager);
-    failure.manager.error_exit = JpegError;
-    failure.manager.emit_message = JpegSilence;
-    const size_t rowSamples = size_t(image.width) * size_t(image.channels);
-    std::vector<uint8_t>& row = *rowBuffer;
-    row.resize(rowSamples);
-    if (setjmp(failure.jump)) {
-        jpeg_destroy_compress(&info);
-        return false;
-    }
-    jpeg_create_compress(&info);
-    jpeg_stdio_dest(&info, file);
-    info.image_width = JDIMENSION(image.width);
-    info.image_height = JDIMENSION(image.height);
-    info.input_components = image.channels;
-    info.in_color_space = image.channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        const uint16_t* in = image.samples.data() + size_t(info.next_scanline) * rowSamples;
-        for (size_t i = 0; i < rowSamples; ++i)
-            row[i] = image.depth == 16 ? uint8_t((uint32_t(in[i]) * 255u + 32767u) / 65535u) : uint8_t(in[i]);
-        JSAMPROW pointer = row.data();
-        jpeg_write_scanlines(&info, &pointer, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    return true;
+std::vector<uint8_t> Blob(VipsImage* header, const char* name) {
+    const void* data = nullptr;
+    size_t length = 0;
+    if (!vips_image_get_typeof(header, name) || vips_image_get_blob(header, name, &data, &length)) return {};
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(bytes, bytes + length);
 }
 
-bool WriteJpeg(FILE* file, const std::string& path, const ImageFile& image, int quality, std::string* error) {
-    if (image.channels != 1 && image.channels != 3) {
-        *error = path + ": JPEG has no transparency; write PNG to keep it";
+// Sets the orientation entry of an EXIF block's first directory to 1 (upright).
+void ResetExifOrientation(std::vector<uint8_t>* exif) {
+    std::vector<uint8_t>& e = *exif;
+    if (e.size() < 8) return;
+    const bool little = e[0] == 'I' && e[1] == 'I';
+    if (!little && !(e[0] == 'M' && e[1] == 'M')) return;
+    auto u16 = [&](size_t at) {
+        return uint32_t(little ? e[at] | e[at + 1] << 8 : e[at] << 8 | e[at + 1]);
+    };
+    auto u32 = [&](size_t at) { return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2); };
+    const size_t directory = u32(4);
+    if (directory + 2 > e.size()) return;
+    const uint32_t entries = u16(directory);
+    for (uint32_t i = 0; i < entries; ++i) {
+        const size_t entry = directory + 2 + size_t(i) * 12;
+        if (entry + 12 > e.size()) return;
+        if (u16(entry) == 0x0112 && u16(entry + 2) == 3) {  // Orientation, SHORT
+            e[entry + 8] = little ? 1 : 0;
+            e[entry + 9] = little ? 0 : 1;
+        }
+    }
+}
+
+// What a PNG file can carry of the metadata.
+PngMetadata PngMetadataOf(VipsImage* header) {
+    PngMetadata metadata;
+    metadata.icc = Blob(header, VIPS_META_ICC_NAME);
+    metadata.exif = Blob(header, VIPS_META_EXIF_NAME);
+    static const uint8_t kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (metadata.exif.size() >= 6 && std::memcmp(metadata.exif.data(), kExifHeader, 6) == 0)
+        metadata.exif.erase(metadata.exif.begin(), metadata.exif.begin() + 6);
+    int orientation = 0;
+    if (vips_image_get_typeof(header, VIPS_META_ORIENTATION) &&
+        vips_image_get_int(header, VIPS_META_ORIENTATION, &orientation) == 0 && orientation == 1)
+        ResetExifOrientation(&metadata.exif);
+    const std::vector<uint8_t> xmp = Blob(header, VIPS_META_XMP_NAME);
+    metadata.xmp.assign(xmp.begin(), xmp.end());
+    char** names = vips_image_get_fields(header);
+    for (char** name = names; name && *name; ++name) {
+        // libvips names PNG texts png-comment-<index>-<key>.
+        const std::string field = *name;
+        if (field.rfind("png-comment-", 0) != 0) continue;
+        const size_t dash = field.find('-', 12);
+        const char* value = nullptr;
+        if (dash == std::string::npos || vips_image_get_string(header, *name, &value) || !value) continue;
+        metadata.texts.emplace_back(field.substr(dash + 1), value);
+    }
+    g_strfreev(names);
+    if (header->Xres > 0 && header->Xres != 1.0) metadata.pixelsPerMetre = header->Xres * 1000.0;
+    return metadata;
+}
+
+bool WritePngFile(const std::string& path, const ImageFile& image, const WriteOptions& options, std::string* error) {
+    FILE* file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    if (!file) {
+        *error = std::strerror(errno);
         return false;
     }
-    JpegFailure failure;
-    std::vector<uint8_t> row;
-    if (WriteJpegCore(file, image, quality, &row, &failure)) return true;
-    *error = path + ": cannot write JPEG (" + failure.message + ")";
-    return false;
+    PngMetadata metadata;
+    if (image.metadata && image.metadata->header && !options.strip) metadata = PngMetadataOf(image.metadata->header);
+    const PngPixels pixels{image.pixels.Data(), image.width, image.height, image.channels, image.depth};
+    std::function<void(double)> progress;
+    if (options.progress) progress = [&options](double done) { options.progress(int(done * 100)); };
+    bool written = WritePng(file, pixels, metadata, options.pngCompression, options.progressive, progress,
+                            options.cancelled, error);
+    if (path == "-") {
+        written = std::fflush(file) == 0 && written;
+    } else if (std::fclose(file) != 0 && written) {
+        *error = std::strerror(errno);
+        written = false;
+    }
+    return written;
+}
+
+std::vector<uint8_t> ReadStandardInput() {
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[1 << 16];
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return bytes;
 }
 
 }  // namespace
 
-bool FormatFromName(const std::string& path, ImageFormat* format) {
-    const std::string name = Lower(path);
-    if (EndsWith(name, ".png")) {
-        *format = ImageFormat::Png;
-        return true;
+bool StartImageLibrary(const char* argv0, std::string* error) {
+    if (VIPS_INIT(argv0)) {
+        *error = LibraryError();
+        return false;
     }
-    if (EndsWith(name, ".jpg") || EndsWith(name, ".jpeg")) {
-        *format = ImageFormat::Jpeg;
-        return true;
-    }
-    return false;
+    // Only the four formats the command documents, and nothing libvips itself
+    // does not trust with hostile files.
+    vips_block_untrusted_set(TRUE);
+    vips_operation_block_set("VipsForeignLoad", TRUE);
+    for (const char* loader : {"VipsForeignLoadPng", "VipsForeignLoadJpeg", "VipsForeignLoadTiff", "VipsForeignLoadWebp"})
+        vips_operation_block_set(loader, FALSE);
+    vips_cache_set_max(0);  // each image is read once: nothing to keep
+    // The decoders' warnings are libvips's to print; the command reports
+    // what fails in one line of its own.
+    g_log_set_handler("VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+                      [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    return true;
 }
 
-bool ReadImageFile(const std::string& path, ImageFile* image, std::string* error) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
+void StopImageLibrary() { vips_shutdown(); }
+
+bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* image, Failure* failure) {
+    const std::string shown = path == "-" ? "standard input" : path;
+    std::vector<uint8_t> bytes;
+    const char* loader = nullptr;
+    if (path == "-") {
+        bytes = ReadStandardInput();
+        loader = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
+    } else {
+        if (access(path.c_str(), R_OK) != 0)
+            return failure->Set(kExitBadInput, shown + ": " + std::strerror(errno));
+        loader = vips_foreign_find_load(path.c_str());
     }
-    unsigned char signature[8] = {0};
-    const size_t got = std::fread(signature, 1, sizeof signature, file.get());
-    std::rewind(file.get());
-    if (got == 8 && png_sig_cmp(signature, 0, 8) == 0) return ReadPng(file.get(), path, image, error);
-    if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF)
-        return ReadJpeg(file.get(), path, image, error);
-    *error = path + ": not a PNG or JPEG file";
-    return false;
+    vips_error_clear();
+    if (!LoaderAllowed(loader, &image->format))
+        return failure->Set(kExitBadInput, shown + ": not a PNG, JPEG, TIFF or WebP file");
+
+    // Opening reads the header only: the size is checked before any pixel is decoded.
+    Ref<VipsImage> loaded;
+    loaded.Reset(path == "-" ? vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "access",
+                                                          VIPS_ACCESS_SEQUENTIAL, "fail_on", VIPS_FAIL_ON_TRUNCATED,
+                                                          nullptr)
+                             : vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                                        VIPS_FAIL_ON_TRUNCATED, nullptr));
+    if (!loaded.get()) return failure->Set(kExitBadInput, shown + ": cannot be read (" + LibraryError() + ")");
+    const int64_t width = vips_image_get_width(loaded.get()), height = vips_image_get_height(loaded.get());
+    if (width > kMaxImageSide || height > kMaxImageSide)
+        return failure->Set(kExitTooLarge, shown + ": " + std::to_string(width) + " x " + std::to_string(height) +
+                                               " pixels; the filter takes at most " + std::to_string(kMaxImageSide) +
+                                               " pixels a side");
+    if (width * height > options.maxPixels)
+        return failure->Set(kExitTooLarge, shown + ": " + std::to_string(width * height) +
+                                               " pixels, more than the limit of " + std::to_string(options.maxPixels) +
+                                               " (--max-pixels)");
+
+    std::string error;
+    Ref<VipsImage> normal;
+    if (!Normalise(loaded.get(), normal.out(), &image->conversion, &error))
+        return failure->Set(kExitBadInput, shown + ": " + error);
+    const int depth = vips_image_get_format(normal.get()) == VIPS_FORMAT_USHORT ? 16 : 8;
+    if (options.admit && !options.admit(width, height, vips_image_get_bands(normal.get()), depth, &error))
+        return failure->Set(kExitTooLarge, shown + ": " + error);
+
+    ProgressHook hook{options.progress, options.cancelled};
+    PixelBlock pixels;
+    if (!ToMemory(normal.get(), &pixels, &hook, &error))
+        return failure->Set(kExitBadInput, shown + ": cannot be read (" + error + ")");
+
+    // The metadata, kept in a header of its own.
+    auto metadata = std::make_shared<ImageMetadata>();
+    metadata->header = vips_image_new();
+    CopyMetadata(loaded.get(), metadata->header);
+
+    image->width = int32_t(vips_image_get_width(normal.get()));
+    image->height = int32_t(vips_image_get_height(normal.get()));
+    image->channels = vips_image_get_bands(normal.get());
+    image->depth = vips_image_get_format(normal.get()) == VIPS_FORMAT_USHORT ? 16 : 8;
+
+    // The picture as seen: the orientation is applied and then reset.
+    int orientation = 1;
+    if (vips_image_get_typeof(loaded.get(), VIPS_META_ORIENTATION))
+        vips_image_get_int(loaded.get(), VIPS_META_ORIENTATION, &orientation);
+    if (options.autorotate && orientation > 1 && orientation <= 8) {
+        Ref<VipsImage> stored(vips_image_new_from_memory(pixels.Data(), pixels.Size(), image->width, image->height,
+                                                         image->channels,
+                                                         image->depth == 16 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR));
+        Ref<VipsImage> upright;
+        if (!stored.get()) return failure->Set(kExitBadInput, shown + ": " + LibraryError());
+        vips_image_set_int(stored.get(), VIPS_META_ORIENTATION, orientation);
+        PixelBlock turned;
+        if (vips_autorot(stored.get(), upright.out(), nullptr) || !ToMemory(upright.get(), &turned, &hook, &error))
+            return failure->Set(kExitBadInput, shown + ": cannot be turned upright (" + LibraryError() + ")");
+        image->width = int32_t(vips_image_get_width(upright.get()));
+        image->height = int32_t(vips_image_get_height(upright.get()));
+        pixels = std::move(turned);
+        // The output shows the picture upright: its orientation says so.
+        vips_image_set_int(metadata->header, VIPS_META_ORIENTATION, 1);
+        vips_image_remove(metadata->header, "exif-ifd0-Orientation");
+    }
+    image->pixels = std::move(pixels);
+    image->metadata = std::move(metadata);
+    return true;
 }
 
-bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image,
-                    const WriteSettings& settings, std::string* error) {
-    if (image.channels < 1 || image.channels > 4 || (image.depth != 8 && image.depth != 16)) {
-        *error = path + ": unsupported image shape";
-        return false;
+bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure) {
+    const std::string shown = path == "-" ? "standard output" : path;
+    if (image.HasAlpha() && !FormatHoldsAlpha(options.format))
+        return failure->Set(kExitCannotWrite, shown + ": " + FormatName(options.format) +
+                                                  " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+    if (options.format == ImageFormat::Png) {
+        std::string error;
+        if (WritePngFile(path, image, options, &error)) return true;
+        return failure->Set(kExitCannotWrite, shown + ": cannot write PNG (" + error + ")");
     }
-    FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
+    // Eight-bit formats take 16-bit samples rounded to the nearest 8-bit value.
+    const bool reduce = image.depth == 16 && !FormatHoldsSixteenBits(options.format);
+    PixelBlock reduced;
+    const void* data = image.pixels.Data();
+    size_t size = image.pixels.Size();
+    if (reduce) {
+        reduced = PixelBlock(image.SampleCount());
+        uint16_t sample;
+        for (size_t i = 0; i < image.SampleCount(); ++i) {
+            std::memcpy(&sample, image.pixels.Data() + 2 * i, 2);
+            reduced.Data()[i] = uint8_t((uint32_t(sample) * 255u + 32767u) / 65535u);
+        }
+        data = reduced.Data();
+        size = reduced.Size();
     }
-    const bool written = format == ImageFormat::Png
-                             ? WritePng(file.get(), path, image, settings.pngCompression, error)
-                             : WriteJpeg(file.get(), path, image, settings.jpegQuality, error);
-    if (std::fclose(file.release()) != 0 && written) {
-        *error = path + ": " + std::strerror(errno);
-        return false;
+    const bool sixteen = image.depth == 16 && !reduce;
+    Ref<VipsImage> memory(vips_image_new_from_memory(data, size, image.width, image.height, image.channels,
+                                                     sixteen ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR));
+    if (!memory.get()) return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
+    const bool gray = image.channels <= 2;
+    Ref<VipsImage> out;
+    if (vips_copy(memory.get(), out.out(), "interpretation",
+                  gray ? (sixteen ? VIPS_INTERPRETATION_GREY16 : VIPS_INTERPRETATION_B_W)
+                       : (sixteen ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB),
+                  nullptr))
+        return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
+    if (image.metadata && image.metadata->header && !options.strip) CopyMetadata(image.metadata->header, out.get());
+
+    ProgressHook hook{options.progress, options.cancelled};
+    WatchProgress(out.get(), &hook);
+    Ref<VipsTarget> target;
+    if (path == "-") target.Reset(vips_target_new_to_descriptor(STDOUT_FILENO));
+    else target.Reset(vips_target_new_to_file(path.c_str()));
+    if (!target.get()) return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
+
+    const gboolean strip = options.strip ? TRUE : FALSE;
+    int result = -1;
+    switch (options.format) {
+        case ImageFormat::Png:  // written above
+            break;
+        case ImageFormat::Jpeg: {
+            const VipsForeignSubsample subsample =
+                options.jpegSubsampling == WriteOptions::Subsampling::On    ? VIPS_FOREIGN_SUBSAMPLE_ON
+                : options.jpegSubsampling == WriteOptions::Subsampling::Off ? VIPS_FOREIGN_SUBSAMPLE_OFF
+                                                                            : VIPS_FOREIGN_SUBSAMPLE_AUTO;
+            result = vips_jpegsave_target(out.get(), target.get(), "Q", options.jpegQuality, "subsample_mode",
+                                          subsample, "interlace", options.progressive ? TRUE : FALSE,
+                                          "optimize_coding", TRUE, "strip", strip, nullptr);
+            break;
+        }
+        case ImageFormat::Tiff: {
+            VipsForeignTiffCompression compression = VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE;
+            switch (options.tiffCompression) {
+                case WriteOptions::TiffCompression::None: compression = VIPS_FOREIGN_TIFF_COMPRESSION_NONE; break;
+                case WriteOptions::TiffCompression::Lzw: compression = VIPS_FOREIGN_TIFF_COMPRESSION_LZW; break;
+                case WriteOptions::TiffCompression::Deflate: compression = VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE; break;
+                case WriteOptions::TiffCompression::Zstd: compression = VIPS_FOREIGN_TIFF_COMPRESSION_ZSTD; break;
+                case WriteOptions::TiffCompression::Jpeg: compression = VIPS_FOREIGN_TIFF_COMPRESSION_JPEG; break;
+            }
+            const bool predicts = compression != VIPS_FOREIGN_TIFF_COMPRESSION_NONE &&
+                                  compression != VIPS_FOREIGN_TIFF_COMPRESSION_JPEG;
+            result = vips_tiffsave_target(out.get(), target.get(), "compression", compression, "predictor",
+                                          predicts ? VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL
+                                                   : VIPS_FOREIGN_TIFF_PREDICTOR_NONE,
+                                          "Q", options.jpegQuality, "strip", strip, nullptr);
+            break;
+        }
+        case ImageFormat::Webp:
+            result = vips_webpsave_target(out.get(), target.get(), "Q", options.webpQuality, "lossless",
+                                          options.webpLossless ? TRUE : FALSE, "strip", strip, nullptr);
+            break;
     }
-    return written;
+    if (result != 0) return failure->Set(kExitCannotWrite, shown + ": cannot write " + FormatName(options.format) +
+                                                               " (" + LibraryError() + ")");
+    if (vips_target_end(target.get()) != 0)
+        return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
+    return true;
+}
+
+std::vector<uint8_t> MetadataBytes(const ImageFile& image, const std::string& name) {
+    if (!image.metadata || !image.metadata->header) return {};
+    VipsImage* header = image.metadata->header;
+    const GType type = vips_image_get_typeof(header, name.c_str());
+    if (!type) return {};
+    if (type == VIPS_TYPE_BLOB) {
+        const void* data = nullptr;
+        size_t length = 0;
+        if (vips_image_get_blob(header, name.c_str(), &data, &length)) return {};
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        return std::vector<uint8_t>(bytes, bytes + length);
+    }
+    const char* text = nullptr;
+    if ((type == G_TYPE_STRING || type == VIPS_TYPE_REF_STRING) &&
+        vips_image_get_string(header, name.c_str(), &text) == 0 && text)
+        return std::vector<uint8_t>(text, text + std::strlen(text));
+    return {};
+}
+
+double ResolutionPerInch(const ImageFile& image) {
+    if (!image.metadata || !image.metadata->header) return 0;
+    return image.metadata->header->Xres * 25.4;
+}
+
+int Orientation(const ImageFile& image) {
+    int orientation = 1;
+    if (image.metadata && image.metadata->header &&
+        vips_image_get_typeof(image.metadata->header, VIPS_META_ORIENTATION))
+        vips_image_get_int(image.metadata->header, VIPS_META_ORIENTATION, &orientation);
+    return orientation;
 }

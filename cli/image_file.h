@@ -1,37 +1,96 @@
-// Reading and writing image files: PNG (8 and 16 bits; gray, gray+alpha, RGB,
-// RGBA) through libpng, and JPEG (8 bits; gray, RGB) through libjpeg.
+// Image files through libvips: PNG, JPEG, TIFF and WebP in, the same out, with
+// their colour profile and metadata carried across. The samples are held as
+// the file gives them (0..255 or 0..65535), interleaved, colour planes first.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-enum class ImageFormat { Png, Jpeg };
+#include "cli/exit_codes.h"
+#include "cli/image_format.h"
+#include "runner/host_image.h"
+
+// The widest and tallest image the filter interface can address.
+constexpr int32_t kMaxImageSide = 32767;
+// The default limit on the pixels of one image (--max-pixels).
+constexpr int64_t kDefaultMaxPixels = 100000000;
+
+// Everything a file says besides its samples: colour profile, EXIF, XMP,
+// IPTC, resolution, text chunks. Opaque here; carried from input to output.
+struct ImageMetadata;
 
 struct ImageFile {
     int32_t width = 0;
     int32_t height = 0;
-    int depth = 8;        // bits per sample: 8 or 16
-    int channels = 3;     // 1 gray, 2 gray+alpha, 3 RGB, 4 RGBA
-    std::vector<uint16_t> samples;  // interleaved, 0..255 or 0..65535
+    int depth = 8;       // 8 or 16 bits per sample
+    int channels = 3;    // 1 gray, 2 gray+alpha, 3 RGB, 4 RGBA
+    PixelBlock pixels;   // width * height * channels samples, depth / 8 bytes each
+    std::shared_ptr<ImageMetadata> metadata;
+    ImageFormat format = ImageFormat::Png;  // what the input was
+    std::string conversion;  // what was converted on reading, for the verbose report; empty if nothing
 
     bool HasAlpha() const { return channels == 2 || channels == 4; }
+    size_t SampleCount() const { return size_t(width) * size_t(height) * size_t(channels); }
+    uint16_t Sample(size_t i) const {
+        if (depth != 16) return pixels.Data()[i];
+        uint16_t value;
+        std::memcpy(&value, pixels.Data() + 2 * i, 2);
+        return value;
+    }
+    void SetSample(size_t i, uint16_t value) {
+        if (depth != 16)
+            pixels.Data()[i] = uint8_t(value);
+        else
+            std::memcpy(pixels.Data() + 2 * i, &value, 2);
+    }
+    std::vector<uint16_t> Samples() const {
+        std::vector<uint16_t> values(SampleCount());
+        for (size_t i = 0; i < values.size(); ++i) values[i] = Sample(i);
+        return values;
+    }
 };
 
-// The format a file name asks for, from its extension (.png, .jpg, .jpeg);
-// false when the extension is not one of them.
-bool FormatFromName(const std::string& path, ImageFormat* format);
+struct ReadOptions {
+    bool autorotate = true;        // apply the EXIF orientation, and reset it
+    int64_t maxPixels = kDefaultMaxPixels;
+    std::function<void(int percent)> progress;
+    std::function<bool()> cancelled;  // true stops the decoding
+    // Asked once the header is read, before any pixel is decoded: false (with
+    // a reason) refuses the file as too large for the memory at hand.
+    std::function<bool(int64_t width, int64_t height, int channels, int depth, std::string* reason)> admit;
+};
 
-// How files are written.
-struct WriteSettings {
+struct WriteOptions {
+    ImageFormat format = ImageFormat::Png;
     int jpegQuality = 92;
-    // zlib level of PNG output: 1 (the default) writes fast (run-length
-    // matching) with files a few per cent larger; 9 gives the smallest files,
-    // several times slower.
-    int pngCompression = 1;
+    enum class Subsampling { Auto, Off, On } jpegSubsampling = Subsampling::Auto;  // auto: 4:4:4 from quality 90
+    bool progressive = false;      // progressive JPEG, interlaced PNG
+    int pngCompression = 1;        // zlib level; 1 writes fast, 9 smallest
+    enum class TiffCompression { None, Lzw, Deflate, Zstd, Jpeg } tiffCompression = TiffCompression::Deflate;
+    int webpQuality = 92;
+    bool webpLossless = false;
+    bool strip = false;            // drop every piece of metadata
+    std::function<void(int percent)> progress;
+    std::function<bool()> cancelled;  // true stops the writing
 };
 
-// Each returns false and a one-line reason in *error when it cannot.
-bool ReadImageFile(const std::string& path, ImageFile* image, std::string* error);
-bool WriteImageFile(const std::string& path, ImageFormat format, const ImageFile& image,
-                    const WriteSettings& settings, std::string* error);
+// Starts libvips for the command (once, before any image) and blocks every
+// loader other than PNG, JPEG, TIFF and WebP, and any loader libvips marks untrusted.
+bool StartImageLibrary(const char* argv0, std::string* error);
+void StopImageLibrary();
+
+// Reads a whole image; on failure *failure says why, naming the file.
+bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* image, Failure* failure);
+
+// Writes the image in options.format to path ("-": standard output).
+bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure);
+
+// For tests: a named piece of metadata as bytes (icc-profile-data, exif-data,
+// xmp-data, iptc-data, or any string field), and the resolution in pixels per inch.
+std::vector<uint8_t> MetadataBytes(const ImageFile& image, const std::string& name);
+double ResolutionPerInch(const ImageFile& image);
+int Orientation(const ImageFile& image);  // 1 when the file has none

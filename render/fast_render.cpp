@@ -204,7 +204,9 @@ private:
             for (int64_t k = first; k < last; ++k) {
                 const double* light = grid_->rows[k];
                 float* row = plane + size_t(k) * size_t(width_);
-                for (int32_t l = 0; l < width_; ++l) row[l] = ScreenBlend(gain, light[l], row[l]);
+                // A cell without light keeps its sample exactly, as the blend would leave it.
+                for (int32_t l = 0; l < width_; ++l)
+                    if (light[l] != 0) row[l] = ScreenBlend(gain, light[l], row[l]);
             }
         };
         composite.checkPoint = CheckPointOver(from, height_);

@@ -75,7 +75,9 @@ Steps StepCosts(int32_t width, int32_t height, int32_t paddedWidth, int32_t padd
 }  // namespace
 
 int32_t SmoothSize(int64_t minimum, bool multipleOfFour) {
-    for (int64_t n = std::max<int64_t>(minimum, 1);; ++n) {
+    // At least 4: a transform of length 1 falls to the library's generic
+    // butterfly, which has no scratch space for it.
+    for (int64_t n = std::max<int64_t>(minimum, 4);; ++n) {
         if (multipleOfFour && n % 4 != 0) continue;
         int64_t rest = n;
         for (int64_t p : {2, 3, 5})

@@ -50,6 +50,6 @@ bool KernelSuitsFourier(const LineLayout* lines, int lineCount);
 // was touched.
 bool StampAndCompositeByFourier(const FourierJob& job, const FourierPlan& plan);
 
-// The smallest n >= minimum with no prime factor above 5 and, when
+// The smallest n >= minimum (and >= 4) with no prime factor above 5 and, when
 // multipleOfFour is set, divisible by 4.
 int32_t SmoothSize(int64_t minimum, bool multipleOfFour);

@@ -112,12 +112,15 @@ int main(int argc, char** argv) {
     image.height = canvas.height;
     image.depth = 8;
     image.channels = 3;
-    image.samples.resize(canvas.rgb.size());
+    image.pixels = PixelBlock(canvas.rgb.size());
     for (size_t i = 0; i < canvas.rgb.size(); ++i)
-        image.samples[i] = uint16_t(std::lround(std::fmin(1.0, std::fmax(0.0, canvas.rgb[i])) * 255));
+        image.SetSample(i, uint16_t(std::lround(std::fmin(1.0, std::fmax(0.0, canvas.rgb[i])) * 255)));
     std::string error;
-    if (!WriteImageFile(path, ImageFormat::Png, image, WriteSettings{95, 9}, &error)) {
-        std::fprintf(stderr, "make_night_scene: %s\n", error.c_str());
+    Failure failure;
+    WriteOptions writing;
+    writing.pngCompression = 9;
+    if (!StartImageLibrary(argv[0], &error) || !WriteImage(path, image, writing, &failure)) {
+        std::fprintf(stderr, "make_night_scene: %s%s\n", error.c_str(), failure.message.c_str());
         return 1;
     }
     return 0;

@@ -11,6 +11,7 @@
 #include "core/parallel_work.h"
 #include "core/parameter_table.h"
 #include "pipeline/plane_conversion.h"
+#include "render/fourier_stamping.h"
 #include "render/line_layout.h"
 #include "render/render_stars.h"
 #include "render/star_pattern.h"
@@ -415,4 +416,28 @@ TEST(FastRender, ATwelveMegapixelPassFitsA32BitAddressSpace) {
     ASSERT_EQ(Render(scene, RenderPath::Auto, 2, &report, nullptr, size_t(512) << 20), RenderStatus::Done);
     EXPECT_EQ(report.methods[0], PassMethod::Banded);
     EXPECT_GT(scene.planes[0][1], 0.1f) << "the first highlight's streak";
+}
+
+TEST(FastRender, TheTransformHandlesOneRowAndOneColumn) {
+    // Transforms of length 1 would fall to the library's generic butterfly.
+    for (auto [width, height] : {std::pair<int32_t, int32_t>{1, 1}, {1, 7}, {7, 1}}) {
+        Scene input;
+        SetDefaultParameters(&input.settings.parameters);
+        input.settings.width = width;
+        input.settings.height = height;
+        input.settings.hostPlanes = 1;
+        input.planes.assign(1, std::vector<float>(size_t(width) * size_t(height), 1.0f));
+        Scene reference = input, fast = input;
+        Render(reference, RenderPath::Reference, 1);
+        RenderReport report;
+        ASSERT_EQ(Render(fast, RenderPath::Fourier, 1, &report), RenderStatus::Done);
+        EXPECT_EQ(report.methods[0], PassMethod::Fourier);
+        EXPECT_EQ(Compare(input, reference, fast).differing, 0);
+    }
+    EXPECT_EQ(SmoothSize(1, false), 4);
+    EXPECT_EQ(SmoothSize(7, false), 8);
+    EXPECT_EQ(SmoothSize(7, true), 8);
+    EXPECT_EQ(SmoothSize(13, true), 16);
+    EXPECT_EQ(SmoothSize(31, false), 32);
+    EXPECT_EQ(SmoothSize(121, false), 125);
 }

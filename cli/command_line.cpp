@@ -1,0 +1,246 @@
+#include "cli/command_line.h"
+
+#include <sstream>
+
+#include "cli/parameter_values.h"
+#include "core/parameter_table.h"
+#include "core/version.h"
+
+namespace {
+
+const char* const kDescription =
+    "Applies the Glyra star-streak filter to images: every pixel bright enough emits two to eight rays\n"
+    "that are screen-blended into the image. The values reach the plug-in through its scripting\n"
+    "descriptor, as when a host replays a recorded action.";
+
+const char* const kFooter =
+    "Files: PNG, JPEG, TIFF and WebP are read and written (8 and 16 bits; gray, gray+alpha, RGB, RGBA),\n"
+    "chosen by the output's extension or --format. Colour profiles, EXIF, XMP, IPTC, resolution and\n"
+    "text chunks are carried to the output where its format holds them (--strip drops them). The EXIF\n"
+    "orientation is applied on reading and reset in the output (--no-autorotate keeps the stored pixels).\n"
+    "16-bit samples are mapped from 0..65535 to the filter's 0..32768 and back, rounding to nearest;\n"
+    "samples the filter leaves alone keep their exact value. JPEG and WebP are written in 8 bits.\n"
+    "Floating-point input is taken as 0..1 and filtered and written in 16 bits. The alpha channel is\n"
+    "the layer transparency and is kept. A truncated or corrupt file is an error, never half an image.\n"
+    "\n"
+    "Examples:\n"
+    "  glyra photo.jpg photo-stars.jpg\n"
+    "  glyra --line-type 4 --angle 15 --threshold 240 night.png out.png\n"
+    "  glyra -o done/ *.tif                     every file into done/, under its own name\n"
+    "  glyra -o '{stem}-stars.{ext}' *.png       names from a pattern\n"
+    "  glyra --preset soft.toml -j 2 -o out/ frames/*.png\n"
+    "  cat in.png | glyra --format png - - > out.png\n"
+    "\n"
+    "Exit status: 0 done; 1 several files failed for different reasons; 2 wrong options or names;\n"
+    "3 an input cannot be read (missing, not an image, truncated, corrupt); 4 an output cannot be\n"
+    "written; 5 an image is too large or memory ran out; 6 the filter failed; 130 cancelled (Ctrl-C).\n"
+    "A batch goes on past a failing file and ends with a summary. No partial output is ever left.";
+
+std::string DefaultText(const ParameterInfo& info) { return ParameterValueText(info, info.defaultValue); }
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\e";
+        else if (c == '-') out += "\\-";
+        else out += c;
+    }
+    return out;
+}
+
+// The long names of every option, with their dashes.
+std::vector<std::string> LongNames(const CLI::App& app) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options())
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    return names;
+}
+
+}  // namespace
+
+void DeclareOptions(CLI::App* app, CommandOptions* o) {
+    app->name("glyra");
+    app->description(kDescription);
+    app->footer(kFooter);
+    app->set_version_flag("--version", "glyra " GLYRA_VERSION_TEXT);
+    app->get_formatter()->column_width(34);
+
+    app->add_option("files", o->positionals, "INPUT OUTPUT, or several inputs with -o (\"-\": standard input or output)")
+        ->type_name("FILE");
+
+    const char* const parameters = "Filter parameters";
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        app->add_option("--" + CommandName(info), o->parameterText[i],
+                        std::string(info.help) + " [" + ParameterRangeText(info) + ", default " + DefaultText(info) +
+                            "]")
+            ->type_name(info.kind == ParameterKind::Enumerated ? "TYPE" : "N")
+            ->group(parameters);
+    }
+    app->add_option("--preset", o->presetPath, "read the filter parameters from a TOML preset; options given here win")
+        ->type_name("FILE")
+        ->group(parameters);
+    app->add_option("--save-preset", o->savePresetPath, "write the effective filter parameters to a TOML preset")
+        ->type_name("FILE")
+        ->group(parameters);
+
+    const char* const files = "Files";
+    app->add_option("-o,--output", o->output,
+                    "folder, or name pattern with {stem} {name} {ext} {dir} {index}, for every input")
+        ->type_name("DIR|PATTERN")
+        ->group(files);
+    app->add_option("--format", o->format, "output format: png, jpeg, tiff, webp (default: from the output's name)")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"png", "jpeg", "jpg", "tiff", "tif", "webp"}, CLI::ignore_case))
+        ->group(files);
+    app->add_flag("--force", o->force, "allow an output to replace its input")->group(files);
+    app->add_flag("--strip", o->strip, "drop colour profile and metadata from the output")->group(files);
+    app->add_flag("--no-autorotate", o->noAutorotate, "keep the stored pixels and the EXIF orientation")->group(files);
+    app->add_option("--max-pixels", o->maxPixels, "refuse images with more pixels than this")
+        ->capture_default_str()
+        ->check(CLI::Range(int64_t(1), int64_t(kMaxImageSide) * kMaxImageSide))
+        ->group(files);
+    app->add_flag("-n,--dry-run", o->dryRun, "check and show what would be written, and write nothing")->group(files);
+
+    const char* const quality = "Output quality";
+    app->add_option("--quality", o->jpegQuality, "JPEG quality, 1 to 100")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100))
+        ->group(quality);
+    app->add_option("--jpeg-subsampling", o->jpegSubsampling,
+                    "chroma subsampling: auto (4:4:4 from quality 90, else 4:2:0), 444 or 420")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"auto", "444", "420"}, CLI::ignore_case))
+        ->group(quality);
+    app->add_flag("--progressive", o->progressive, "progressive JPEG, interlaced PNG")->group(quality);
+    app->add_option("--png-compression", o->pngCompression,
+                    "zlib level of PNG output: 1 writes fast with files a few per cent larger, 9 the smallest")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 9))
+        ->group(quality);
+    app->add_option("--tiff-compression", o->tiffCompression, "TIFF compression: none, lzw, deflate, zstd, jpeg")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"none", "lzw", "deflate", "zstd", "jpeg"}, CLI::ignore_case))
+        ->group(quality);
+    app->add_option("--webp-quality", o->webpQuality, "WebP quality, 1 to 100")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100))
+        ->group(quality);
+    app->add_flag("--lossless", o->webpLossless, "lossless WebP")->group(quality);
+
+    const char* const running = "Running";
+    app->add_option("-j,--jobs", o->jobs, "files worked on at once, fewer when memory is short")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 64))
+        ->group(running);
+    app->add_option("--threads", o->threads, "worker threads of the render (0: one per core, shared by the jobs)")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 256))
+        ->group(running);
+    app->add_option("--render", o->render,
+                    "auto (the fastest path, pass by pass), reference (the original render), exact (banded,\n"
+                    "bit-identical to reference) or fourier (by transform where it fits)")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"auto", "reference", "exact", "fourier"}, CLI::ignore_case))
+        ->group(running);
+    app->add_flag("-q,--quiet", o->quiet, "print errors only")->group(running);
+    app->add_flag("-v,--verbose", o->verbose, "report each file: size, format, conversions, time")->group(running);
+}
+
+std::string UnknownOptionMessage(const CLI::App& app, int argc, char** argv) {
+    const std::vector<std::string> known = LongNames(app);
+    for (int i = 1; i < argc; ++i) {
+        const std::string token = argv[i];
+        if (token == "--") break;
+        if (token.rfind("--", 0) != 0) continue;
+        const std::string name = token.substr(0, token.find('='));
+        if (std::find(known.begin(), known.end(), name) != known.end() || name == "--help") continue;
+        const std::string nearest = NearestName(name, known);
+        return "unknown option " + name + (nearest.empty() ? "" : "; did you mean " + nearest + "?") +
+               " (glyra --help lists them)";
+    }
+    return {};
+}
+
+std::string ManPage(const CLI::App& app) {
+    std::ostringstream out;
+    out << ".TH GLYRA 1 \"\" \"glyra " GLYRA_VERSION_TEXT "\" \"User Commands\"\n"
+        << ".SH NAME\nglyra \\- star\\-streak filter for images\n"
+        << ".SH SYNOPSIS\n.B glyra\n[\\fIOPTIONS\\fR] \\fIINPUT\\fR \\fIOUTPUT\\fR\n.br\n.B glyra\n"
+        << "[\\fIOPTIONS\\fR] \\fB\\-o\\fR \\fIDIR\\fR|\\fIPATTERN\\fR \\fIINPUT\\fR...\n"
+        << ".SH DESCRIPTION\n" << Escape(kDescription) << "\n";
+    std::vector<std::string> groups;
+    for (const CLI::Option* option : app.get_options())
+        if (!option->get_lnames().empty() && std::find(groups.begin(), groups.end(), option->get_group()) == groups.end())
+            groups.push_back(option->get_group());
+    for (const std::string& group : groups) {
+        out << ".SH " << Escape(group == "Options" ? "OPTIONS" : group) << "\n";
+        for (const CLI::Option* option : app.get_options()) {
+            if (option->get_group() != group || option->get_lnames().empty()) continue;
+            out << ".TP\n";
+            std::string names;
+            for (const std::string& name : option->get_snames()) names += "\\fB\\-" + name + "\\fR, ";
+            for (const std::string& name : option->get_lnames()) names += "\\fB\\-\\-" + Escape(name) + "\\fR";
+            if (option->get_type_size() > 0 && !option->get_type_name().empty())
+                names += " \\fI" + Escape(option->get_type_name()) + "\\fR";
+            out << names << "\n" << Escape(option->get_description());
+            if (!option->get_default_str().empty()) out << " (default: " << Escape(option->get_default_str()) << ")";
+            out << "\n";
+        }
+    }
+    out << ".SH NOTES\n.nf\n" << Escape(kFooter) << "\n.fi\n";
+    return out.str();
+}
+
+std::string BashCompletion(const CLI::App& app) {
+    std::ostringstream out;
+    std::string words;
+    for (const std::string& name : LongNames(app)) words += name + " ";
+    out << "# bash completion for glyra " GLYRA_VERSION_TEXT "\n"
+        << "_glyra() {\n"
+        << "  local current=\"${COMP_WORDS[COMP_CWORD]}\" previous=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
+        << "  case \"$previous\" in\n"
+        << "    --format) COMPREPLY=($(compgen -W 'png jpeg tiff webp' -- \"$current\")); return ;;\n"
+        << "    --threshold-type) COMPREPLY=($(compgen -W 'plain average weighted' -- \"$current\")); return ;;\n"
+        << "    --render) COMPREPLY=($(compgen -W 'auto reference exact fourier' -- \"$current\")); return ;;\n"
+        << "    --jpeg-subsampling) COMPREPLY=($(compgen -W 'auto 444 420' -- \"$current\")); return ;;\n"
+        << "    --tiff-compression) COMPREPLY=($(compgen -W 'none lzw deflate zstd jpeg' -- \"$current\")); return ;;\n"
+        << "    --preset|--save-preset) COMPREPLY=($(compgen -f -X '!*.toml' -- \"$current\")); return ;;\n"
+        << "    -o|--output) COMPREPLY=($(compgen -d -- \"$current\")); return ;;\n"
+        << "  esac\n"
+        << "  if [[ \"$current\" == -* ]]; then\n"
+        << "    COMPREPLY=($(compgen -W '" << words << "' -- \"$current\"))\n"
+        << "  else\n"
+        << "    COMPREPLY=($(compgen -f -- \"$current\"))\n"
+        << "  fi\n"
+        << "}\n"
+        << "complete -o filenames -F _glyra glyra\n";
+    return out.str();
+}
+
+std::string ZshCompletion(const CLI::App& app) {
+    std::ostringstream out;
+    out << "#compdef glyra\n# zsh completion for glyra " GLYRA_VERSION_TEXT "\n_arguments \\\n";
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) {
+            std::string description = option->get_description();
+            description = description.substr(0, description.find('\n'));
+            std::string quoted;
+            for (char c : description) {
+                if (c == '\'') quoted += "'\\''";
+                else if (c == '[' || c == ']' || c == ':') quoted += ' ';
+                else quoted += c;
+            }
+            std::string action;
+            if (name == "format") action = ":format:(png jpeg tiff webp)";
+            else if (name == "threshold-type") action = ":type:(plain average weighted)";
+            else if (name == "render") action = ":path:(auto reference exact fourier)";
+            else if (name == "preset" || name == "save-preset") action = ":preset:_files -g '*.toml'";
+            else if (name == "output") action = ":output:_files";
+            else if (option->get_type_size() > 0) action = ":value: ";
+            out << "  '--" << name << "[" << quoted << "]" << action << "' \\\n";
+        }
+    }
+    out << "  '*:image:_files -g \"*.(png|jpg|jpeg|tif|tiff|webp|PNG|JPG|JPEG|TIF|TIFF|WEBP)\"'\n";
+    return out.str();
+}

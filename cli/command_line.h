@@ -1,0 +1,52 @@
+// The command's options, declared once: --help, the man page and the shell
+// completions are all made from this one declaration, and the thirteen filter
+// parameters come from the parameter table.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/image_file.h"
+#include "core/filter_parameters.h"
+
+struct CommandOptions {
+    std::vector<std::string> positionals;
+    std::string output;              // -o: folder or pattern
+    std::string format;              // --format
+    std::string parameterText[kParameterCount];  // as given; checked after parsing
+    std::string presetPath;          // --preset
+    std::string savePresetPath;      // --save-preset
+    bool force = false;
+    bool strip = false;
+    bool noAutorotate = false;
+    bool dryRun = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool version = false;
+    int jobs = 1;
+    int threads = 0;
+    std::string render = "auto";
+    int64_t maxPixels = kDefaultMaxPixels;
+    int jpegQuality = 92;
+    std::string jpegSubsampling = "auto";
+    bool progressive = false;
+    int pngCompression = 1;
+    std::string tiffCompression = "deflate";
+    int webpQuality = 92;
+    bool webpLossless = false;
+};
+
+// Declares every option on the app, writing into *options.
+void DeclareOptions(CLI::App* app, CommandOptions* options);
+
+// Before parsing: an option that does not exist, with the nearest that does;
+// empty when every option is known.
+std::string UnknownOptionMessage(const CLI::App& app, int argc, char** argv);
+
+// The man page (troff) and the completion scripts, from the declared options.
+std::string ManPage(const CLI::App& app);
+std::string BashCompletion(const CLI::App& app);
+std::string ZshCompletion(const CLI::App& app);

@@ -1,0 +1,58 @@
+#include "cli/image_format.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+struct FormatInfo {
+    ImageFormat format;
+    const char* name;
+    const char* extension;
+    const char* names[3];  // what --format and extensions accept
+    bool sixteenBits;
+    bool alpha;
+};
+
+const FormatInfo kFormats[] = {
+    {ImageFormat::Png, "PNG", "png", {"png", nullptr, nullptr}, true, true},
+    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpg", "jpeg", nullptr}, false, false},
+    {ImageFormat::Tiff, "TIFF", "tif", {"tif", "tiff", nullptr}, true, true},
+    {ImageFormat::Webp, "WebP", "webp", {"webp", nullptr, nullptr}, false, true},
+};
+
+const FormatInfo& Info(ImageFormat format) {
+    for (const FormatInfo& info : kFormats)
+        if (info.format == format) return info;
+    return kFormats[0];
+}
+
+}  // namespace
+
+bool FormatFromName(const std::string& name, ImageFormat* format) {
+    const std::string lower = Lower(name);
+    for (const FormatInfo& info : kFormats)
+        for (const char* accepted : info.names)
+            if (accepted && lower == accepted) {
+                *format = info.format;
+                return true;
+            }
+    return false;
+}
+
+bool FormatFromPath(const std::string& path, ImageFormat* format) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    return FormatFromName(path.substr(dot + 1), format);
+}
+
+const char* FormatName(ImageFormat format) { return Info(format).name; }
+const char* FormatExtension(ImageFormat format) { return Info(format).extension; }
+bool FormatHoldsSixteenBits(ImageFormat format) { return Info(format).sixteenBits; }
+bool FormatHoldsAlpha(ImageFormat format) { return Info(format).alpha; }

@@ -1,0 +1,37 @@
+// Which file each input becomes, decided and checked before any work starts.
+//
+//   glyra IN OUT                 one input, one output
+//   glyra IN... -o DIR           into a folder, each under its own name
+//   glyra IN... -o PATTERN       names from a pattern: {stem} (the input's name without
+//                                extension), {name}, {ext} (the output format's extension),
+//                                {dir} (the input's folder), {index} (1, 2, ...)
+//   "-" is standard input or standard output; writing there needs --format.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/image_format.h"
+
+struct PlannedFile {
+    std::string input;
+    std::string output;
+    ImageFormat format;  // of the output
+};
+
+struct OutputRequest {
+    std::vector<std::string> positionals;  // what the command line listed
+    std::string output;                    // -o, or empty
+    std::optional<ImageFormat> format;     // --format, when given
+    bool force = false;                    // an output may replace its input
+};
+
+// The plan, or false with a message of what is wrong. Checks that every
+// output's folder exists and can be written, that no two outputs are the same
+// file, that no output is its own input without force, and that every output
+// has a format.
+bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, std::string* error);
+
+// A pattern's fields filled for one input.
+std::string ExpandPattern(const std::string& pattern, const std::string& input, ImageFormat format, size_t index);

@@ -1,0 +1,112 @@
+#include "cli/png_writer.h"
+
+#include <png.h>
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+struct PngFailure {
+    char message[200] = "";
+};
+
+void PngError(png_structp png, png_const_charp message) {
+    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    std::snprintf(failure->message, sizeof failure->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void PngWarning(png_structp, png_const_charp) {}
+
+// The encoding frame holds no C++ object of its own: a longjmp out of libpng
+// skips no destructor.
+bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
+            const std::function<void(double)>* progress, const std::function<bool()>* cancelled,
+            std::vector<png_text>* texts, PngFailure* failure) {
+    static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                                      PNG_COLOR_TYPE_RGB_ALPHA};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, PngError, PngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        std::snprintf(failure->message, sizeof failure->message, "out of memory");
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_compression_level(png, compression);
+    if (compression <= 1) {
+        png_set_compression_strategy(png, Z_RLE);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    }
+    png_set_IHDR(png, info, png_uint_32(pixels.width), png_uint_32(pixels.height), pixels.depth,
+                 kColorTypes[pixels.channels], interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!metadata.icc.empty())
+        png_set_iCCP(png, info, "icc", PNG_COMPRESSION_TYPE_BASE, metadata.icc.data(), png_uint_32(metadata.icc.size()));
+    if (!metadata.exif.empty())
+        png_set_eXIf_1(png, info, png_uint_32(metadata.exif.size()), const_cast<png_bytep>(metadata.exif.data()));
+    if (metadata.pixelsPerMetre > 0) {
+        const auto density = png_uint_32(metadata.pixelsPerMetre + 0.5);
+        png_set_pHYs(png, info, density, density, PNG_RESOLUTION_METER);
+    }
+    if (!texts->empty()) png_set_text(png, info, texts->data(), int(texts->size()));
+    png_write_info(png, info);
+    if (pixels.depth == 16) png_set_swap(png);  // samples are in the machine's order
+    const size_t rowBytes = size_t(pixels.width) * size_t(pixels.channels) * size_t(pixels.depth / 8);
+    const int passes = interlace ? png_set_interlace_handling(png) : 1;
+    for (int pass = 0; pass < passes; ++pass)
+        for (int32_t y = 0; y < pixels.height; ++y) {
+            png_write_row(png, pixels.data + size_t(y) * rowBytes);
+            if (y % 64 == 0) {
+                if (*progress) (*progress)((pass + double(y) / pixels.height) / passes);
+                if (*cancelled && (*cancelled)()) {
+                    std::snprintf(failure->message, sizeof failure->message, "cancelled");
+                    png_destroy_write_struct(&png, &info);
+                    return false;
+                }
+            }
+        }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
+              const std::function<void(double)>& progress, const std::function<bool()>& cancelled,
+              std::string* error) {
+    if (pixels.channels < 1 || pixels.channels > 4 || (pixels.depth != 8 && pixels.depth != 16)) {
+        *error = "unsupported image shape";
+        return false;
+    }
+    // The texts as plain text, then XMP as international text: libvips numbers
+    // the texts it reads in file order, XMP among them.
+    std::vector<png_text> texts;
+    for (const auto& [key, value] : metadata.texts) {
+        png_text text{};
+        text.compression = PNG_TEXT_COMPRESSION_NONE;
+        text.key = const_cast<char*>(key.c_str());
+        text.text = const_cast<char*>(value.c_str());
+        text.text_length = value.size();
+        texts.push_back(text);
+    }
+    std::string xmpKey = "XML:com.adobe.xmp";
+    if (!metadata.xmp.empty()) {
+        png_text text{};
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = &xmpKey[0];
+        text.text = const_cast<char*>(metadata.xmp.c_str());
+        text.itxt_length = metadata.xmp.size();
+        texts.push_back(text);
+    }
+    PngFailure failure;
+    if (Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &failure)) return true;
+    *error = failure.message;
+    return false;
+}

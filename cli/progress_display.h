@@ -1,0 +1,31 @@
+// One progress line on the terminal for a file's three stages: reading (the
+// first tenth), filtering, writing (the last tenth). Quiet when stderr is no
+// terminal or the user asked for quiet.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+class ProgressDisplay {
+public:
+    enum class Stage { Reading, Filtering, Writing };
+
+    explicit ProgressDisplay(bool enabled) : enabled_(enabled) {}
+
+    // Starts a file: its label (with its place in a batch) and a fresh bar.
+    void StartFile(const std::string& label);
+    void Update(Stage stage, double done);  // done: 0 to 1 within the stage
+    void FinishFile();
+    // A message between progress lines (the bar is cleared first).
+    void Print(const std::string& line);
+
+private:
+    void Draw(int percent, Stage stage);
+
+    bool enabled_;
+    std::mutex mutex_;  // files may be worked on in parallel
+    std::string label_;
+    int shown_ = -1;
+    bool drawn_ = false;
+};

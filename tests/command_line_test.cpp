@@ -1,0 +1,79 @@
+// The command line: values checked with one set of messages, typos answered
+// with the nearest option, the version, and the man page and completions made
+// from the same declarations as --help.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/parameter_values.h"
+#include "tests/command_test_support.h"
+
+namespace fs = std::filesystem;
+
+TEST(ParameterValues, IntegersInRangeAndThresholdTypesByNameInAnyCase) {
+    const ParameterInfo& angle = ParameterOf(&FilterParameters::angle);
+    const ParameterInfo& type = ParameterOf(&FilterParameters::thresholdType);
+    int16_t value = 0;
+    std::string error;
+    EXPECT_TRUE(ParseParameterValue(angle, "359", &value, &error));
+    EXPECT_EQ(value, 359);
+    EXPECT_FALSE(ParseParameterValue(angle, "45.0", &value, &error));
+    EXPECT_EQ(error, "\"45.0\" is not an integer");
+    EXPECT_FALSE(ParseParameterValue(angle, "360", &value, &error));
+    EXPECT_EQ(error, "360 is not in 0..359");
+    EXPECT_FALSE(ParseParameterValue(angle, "99999999999999999999", &value, &error));
+    EXPECT_FALSE(ParseParameterValue(angle, "", &value, &error));
+    EXPECT_FALSE(ParseParameterValue(angle, " 5", &value, &error));
+    for (const char* text : {"Average", "AVERAGE", "average", "1"}) {
+        EXPECT_TRUE(ParseParameterValue(type, text, &value, &error)) << text;
+        EXPECT_EQ(value, Average);
+    }
+    EXPECT_FALSE(ParseParameterValue(type, "3", &value, &error));
+    EXPECT_EQ(ParameterValueText(type, WeightedAverage), "weighted");
+    EXPECT_EQ(CommandName(ParameterOf(&FilterParameters::spDephase)), "sp-dephase");
+    EXPECT_EQ(NearestName("--treshold", {"--threshold", "--threshold-type", "--brightness"}), "--threshold");
+    EXPECT_EQ(NearestName("--zzzzzzzzzz", {"--angle"}), "");
+}
+
+TEST_F(GlyraCommand, OptionErrorsSayWhatIsWrong) {
+    Write(Path("in.png"), Blank(8, 8, 8, 3, 10));
+    const std::string files = " " + Path("in.png") + " " + Path("out.png");
+    const struct {
+        std::string options;
+        std::string says;
+    } cases[] = {
+        {"--treshold 200", "unknown option --treshold; did you mean --threshold?"},
+        {"--angle 45.0", "--angle: \"45.0\" is not an integer"},
+        {"--angle 400", "--angle: 400 is not in 0..359"},
+        {"--threshold-type glow", "--threshold-type: \"glow\" is not one of plain, average, weighted"},
+        {"--format gif", "--format"},
+    };
+    for (const auto& c : cases) {
+        const CommandResult result = Run(c.options + files);
+        EXPECT_EQ(result.status, 2) << c.options;
+        EXPECT_NE(result.errors.find(c.says), std::string::npos) << c.options << "\n" << result.errors;
+        EXPECT_FALSE(fs::exists(Path("out.png")));
+    }
+    EXPECT_EQ(Run("--threshold-type WEIGHTED --format PNG" + files).status, 0) << "names in any case";
+}
+
+TEST_F(GlyraCommand, VersionManPageAndCompletionsComeFromTheOptions) {
+    const CommandResult version = Run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_NE(version.output.find("glyra 0."), std::string::npos) << version.output;
+    const CommandResult help = Run("--help");
+    EXPECT_NE(help.output.find("Examples:"), std::string::npos);
+    ASSERT_EQ(Run("--write-docs " + Path("")).status, 0);
+    const std::string man = FileBytes(Path("glyra.1")), bash = FileBytes(Path("glyra.bash")),
+                      zsh = FileBytes(Path("_glyra"));
+    EXPECT_EQ(man.rfind(".TH GLYRA 1", 0), 0u);
+    for (const char* option : {"sp-dephase", "threshold-type", "output", "preset", "strip", "jobs", "max-pixels"}) {
+        std::string escaped = std::string("\\-\\-");  // troff writes every dash as \-
+        for (const char* c = option; *c; ++c) escaped += *c == '-' ? std::string("\\-") : std::string(1, *c);
+        EXPECT_NE(man.find(escaped), std::string::npos) << option;
+        EXPECT_NE(bash.find(std::string("--") + option), std::string::npos) << option;
+        EXPECT_NE(zsh.find(std::string("--") + option), std::string::npos) << option;
+        EXPECT_NE(help.output.find(std::string("--") + option), std::string::npos) << option;
+    }
+    EXPECT_EQ(std::system(("bash -n " + Path("glyra.bash")).c_str()), 0) << "the completion script parses";
+}
