@@ -14,7 +14,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libpng-dev libvips-dev libtomlplusplus-dev libcli11-dev libeigen3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  g++-multilib qemu-user
+  g++-multilib qemu-user clang libclang-rt-14-dev dpkg-dev
   python3 python3-pefile
   wine64 xvfb xauth fonts-ipafont-gothic
 )
@@ -49,6 +49,8 @@ build_all() {
 run_tests() {
   echo "== building asan"
   build_preset asan
+  echo "== building the fuzzers"
+  build_preset fuzz
   echo "== building native32"
   build_preset native32
   echo "== native tests"
@@ -57,6 +59,8 @@ run_tests() {
   ctest --test-dir build/asan --output-on-failure -j2
   echo "== the plug-in's tests as a 32-bit program under qemu-i386"
   ctest --test-dir build/native32 --output-on-failure -j2
+  echo "== the fuzzers' corpus and regression inputs"
+  bash fuzz/replay.sh build/fuzz
 }
 
 case "${1:-}" in

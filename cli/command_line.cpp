@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "cli/parameter_values.h"
@@ -48,11 +50,13 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-// The long names of every option, with their dashes.
-std::vector<std::string> LongNames(const CLI::App& app) {
+// The long names of every option, with their dashes; the hidden ones (of
+// the build) only when asked for.
+std::vector<std::string> LongNames(const CLI::App& app, bool hidden = false) {
     std::vector<std::string> names;
     for (const CLI::Option* option : app.get_options())
-        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+        if (hidden || !option->get_group().empty())
+            for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
     return names;
 }
 
@@ -148,14 +152,14 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
 }
 
 std::string UnknownOptionMessage(const CLI::App& app, int argc, char** argv) {
-    const std::vector<std::string> known = LongNames(app);
+    const std::vector<std::string> all = LongNames(app, true), shown = LongNames(app);
     for (int i = 1; i < argc; ++i) {
         const std::string token = argv[i];
         if (token == "--") break;
         if (token.rfind("--", 0) != 0) continue;
         const std::string name = token.substr(0, token.find('='));
-        if (std::find(known.begin(), known.end(), name) != known.end() || name == "--help") continue;
-        const std::string nearest = NearestName(name, known);
+        if (std::find(all.begin(), all.end(), name) != all.end()) continue;
+        const std::string nearest = NearestName(name, shown);
         return "unknown option " + name + (nearest.empty() ? "" : "; did you mean " + nearest + "?") +
                " (glyra --help lists them)";
     }
@@ -171,10 +175,13 @@ std::string ManPage(const CLI::App& app) {
         << ".SH DESCRIPTION\n" << Escape(kDescription) << "\n";
     std::vector<std::string> groups;
     for (const CLI::Option* option : app.get_options())
-        if (!option->get_lnames().empty() && std::find(groups.begin(), groups.end(), option->get_group()) == groups.end())
+        if (!option->get_lnames().empty() && !option->get_group().empty() &&
+            std::find(groups.begin(), groups.end(), option->get_group()) == groups.end())
             groups.push_back(option->get_group());
     for (const std::string& group : groups) {
-        out << ".SH " << Escape(group == "Options" ? "OPTIONS" : group) << "\n";
+        std::string heading = group;
+        for (char& c : heading) c = char(std::toupper(static_cast<unsigned char>(c)));
+        out << ".SH " << Escape(heading) << "\n";
         for (const CLI::Option* option : app.get_options()) {
             if (option->get_group() != group || option->get_lnames().empty()) continue;
             out << ".TP\n";
@@ -222,6 +229,7 @@ std::string ZshCompletion(const CLI::App& app) {
     std::ostringstream out;
     out << "#compdef glyra\n# zsh completion for glyra " GLYRA_VERSION_TEXT "\n_arguments \\\n";
     for (const CLI::Option* option : app.get_options()) {
+        if (option->get_group().empty()) continue;
         for (const std::string& name : option->get_lnames()) {
             std::string description = option->get_description();
             description = description.substr(0, description.find('\n'));

@@ -320,17 +320,18 @@ bool StartImageLibrary(const char* argv0, std::string* error) {
 
 void StopImageLibrary() { vips_shutdown(); }
 
-bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* image, Failure* failure) {
-    const std::string shown = path == "-" ? "standard input" : path;
-    std::vector<uint8_t> bytes;
+namespace {
+
+// Reads from a file (path set) or from bytes (bytes set).
+bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const std::string& shown,
+              const ReadOptions& options, ImageFile* image, Failure* failure) {
     const char* loader = nullptr;
-    if (path == "-") {
-        bytes = ReadStandardInput();
-        loader = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
+    if (bytes) {
+        loader = vips_foreign_find_load_buffer(bytes->data(), bytes->size());
     } else {
-        if (access(path.c_str(), R_OK) != 0)
+        if (access(path->c_str(), R_OK) != 0)
             return failure->Set(kExitBadInput, shown + ": " + std::strerror(errno));
-        loader = vips_foreign_find_load(path.c_str());
+        loader = vips_foreign_find_load(path->c_str());
     }
     vips_error_clear();
     if (!LoaderAllowed(loader, &image->format))
@@ -338,11 +339,10 @@ bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* i
 
     // Opening reads the header only: the size is checked before any pixel is decoded.
     Ref<VipsImage> loaded;
-    loaded.Reset(path == "-" ? vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "access",
-                                                          VIPS_ACCESS_SEQUENTIAL, "fail_on", VIPS_FAIL_ON_TRUNCATED,
-                                                          nullptr)
-                             : vips_image_new_from_file(path.c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
-                                                        VIPS_FAIL_ON_TRUNCATED, nullptr));
+    loaded.Reset(bytes ? vips_image_new_from_buffer(bytes->data(), bytes->size(), "", "access",
+                                                    VIPS_ACCESS_SEQUENTIAL, "fail_on", VIPS_FAIL_ON_TRUNCATED, nullptr)
+                       : vips_image_new_from_file(path->c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                                  VIPS_FAIL_ON_TRUNCATED, nullptr));
     if (!loaded.get()) return failure->Set(kExitBadInput, shown + ": cannot be read (" + LibraryError() + ")");
     const int64_t width = vips_image_get_width(loaded.get()), height = vips_image_get_height(loaded.get());
     if (width > kMaxImageSide || height > kMaxImageSide)
@@ -401,6 +401,19 @@ bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* i
     image->pixels = std::move(pixels);
     image->metadata = std::move(metadata);
     return true;
+}
+
+}  // namespace
+
+bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* image, Failure* failure) {
+    if (path != "-") return ReadFrom(&path, nullptr, path, options, image, failure);
+    const std::vector<uint8_t> bytes = ReadStandardInput();
+    return ReadFrom(nullptr, &bytes, "standard input", options, image, failure);
+}
+
+bool ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name, const ReadOptions& options,
+                    ImageFile* image, Failure* failure) {
+    return ReadFrom(nullptr, &bytes, name, options, image, failure);
 }
 
 bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure) {

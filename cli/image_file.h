@@ -85,6 +85,10 @@ void StopImageLibrary();
 
 // Reads a whole image; on failure *failure says why, naming the file.
 bool ReadImage(const std::string& path, const ReadOptions& options, ImageFile* image, Failure* failure);
+// The same from bytes in memory (standard input's, or a test's); `name` is
+// what messages call them.
+bool ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name, const ReadOptions& options,
+                    ImageFile* image, Failure* failure);
 
 // Writes the image in options.format to path ("-": standard output).
 bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure);
