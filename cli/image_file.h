@@ -35,18 +35,8 @@ struct ImageFile {
 
     bool HasAlpha() const { return channels == 2 || channels == 4; }
     size_t SampleCount() const { return size_t(width) * size_t(height) * size_t(channels); }
-    uint16_t Sample(size_t i) const {
-        if (depth != 16) return pixels.Data()[i];
-        uint16_t value;
-        std::memcpy(&value, pixels.Data() + 2 * i, 2);
-        return value;
-    }
-    void SetSample(size_t i, uint16_t value) {
-        if (depth != 16)
-            pixels.Data()[i] = uint8_t(value);
-        else
-            std::memcpy(pixels.Data() + 2 * i, &value, 2);
-    }
+    uint16_t Sample(size_t i) const { return LoadSample(pixels, i, depth); }
+    void SetSample(size_t i, uint16_t value) { StoreSample(pixels, i, depth, value); }
     std::vector<uint16_t> Samples() const {
         std::vector<uint16_t> values(SampleCount());
         for (size_t i = 0; i < values.size(); ++i) values[i] = Sample(i);

@@ -56,6 +56,21 @@ private:
     Release release_ = std::free;
 };
 
+// Sample i of a block of interleaved samples of the given depth (8 or 16 bits,
+// 16-bit in the machine's order).
+inline uint16_t LoadSample(const PixelBlock& pixels, size_t i, int depth) {
+    if (depth != 16) return pixels.Data()[i];
+    uint16_t value;
+    std::memcpy(&value, pixels.Data() + 2 * i, 2);
+    return value;
+}
+inline void StoreSample(PixelBlock& pixels, size_t i, int depth, uint16_t value) {
+    if (depth != 16)
+        pixels.Data()[i] = uint8_t(value);
+    else
+        std::memcpy(pixels.Data() + 2 * i, &value, 2);
+}
+
 struct HostImage {
     int32_t width = 0;
     int32_t height = 0;
@@ -72,19 +87,8 @@ struct HostImage {
     uint16_t FullScale() const { return uint16_t(depth == 16 ? kFullScale16 : kFullScale8); }
 
     // Sample i in row-major, interleaved order.
-    uint16_t Sample(size_t i) const {
-        if (depth != 16) return pixels.Data()[i];
-        uint16_t value;
-        std::memcpy(&value, pixels.Data() + 2 * i, 2);
-        return value;
-    }
-    void SetSample(size_t i, uint16_t value) {
-        if (depth != 16) {
-            pixels.Data()[i] = uint8_t(value);
-            return;
-        }
-        std::memcpy(pixels.Data() + 2 * i, &value, 2);
-    }
+    uint16_t Sample(size_t i) const { return LoadSample(pixels, i, depth); }
+    void SetSample(size_t i, uint16_t value) { StoreSample(pixels, i, depth, value); }
     size_t Index(int32_t row, int32_t column, int plane) const {
         return (size_t(row) * size_t(width) + size_t(column)) * size_t(SamplesPerPixel()) + size_t(plane);
     }

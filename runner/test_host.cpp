@@ -93,14 +93,14 @@ bool PaddedSample(const HostImage& image, int32_t row, int32_t column, int plane
     return false;  // plugInWantsErrorOnBoundsException
 }
 
-void StoreSample(std::vector<uint8_t>& buffer, size_t offset, int depth, uint16_t value) {
+void StoreBufferSample(std::vector<uint8_t>& buffer, size_t offset, int depth, uint16_t value) {
     if (depth == 16)
         std::memcpy(&buffer[offset], &value, 2);
     else
         buffer[offset] = uint8_t(value);
 }
 
-uint16_t LoadSample(const std::vector<uint8_t>& buffer, size_t offset, int depth) {
+uint16_t LoadBufferSample(const std::vector<uint8_t>& buffer, size_t offset, int depth) {
     if (depth != 16) return buffer[offset];
     uint16_t value;
     std::memcpy(&value, &buffer[offset], 2);
@@ -317,7 +317,7 @@ void TestHost::CommitOutput() {
         size_t to = destination_.Index(row, left, 0);
         for (int32_t column = left; column < right; ++column, at += size_t(planes * b), to += size_t(samplesPerPixel))
             for (int p = 0; p < planes; ++p)
-                destination_.SetSample(to + size_t(q.outLo + p), LoadSample(outBuffer_, at + size_t(p * b), image_.depth));
+                destination_.SetSample(to + size_t(q.outLo + p), LoadBufferSample(outBuffer_, at + size_t(p * b), image_.depth));
     }
 }
 
@@ -365,7 +365,7 @@ OSErr TestHost::DeliverBuffers() {
                 size_t from = source.Index(rect.top + y, rect.left, lo);
                 for (int32_t x = 0; x < width; ++x, from += size_t(samplesPerPixel))
                     for (int p = 0; p < planes; ++p)
-                        StoreSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth,
+                        StoreBufferSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth,
                                     source.Sample(from + size_t(p)));
                 continue;
             }
@@ -373,7 +373,7 @@ OSErr TestHost::DeliverBuffers() {
                 for (int p = 0; p < planes; ++p) {
                     uint16_t value;
                     if (!PaddedSample(source, rect.top + y, rect.left + x, lo + p, padding, &value)) return paramErr;
-                    StoreSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth, value);
+                    StoreBufferSample(buffer, rowStart + size_t((x * planes + p) * b), image_.depth, value);
                 }
         }
         out->data = buffer.data();
