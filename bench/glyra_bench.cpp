@@ -330,8 +330,10 @@ std::vector<std::pair<Case, bool>> CommandCases(bool quick) {
         {make("12 MP RGB 8-bit, 0.1%, 4 rays", 4000, 3000, 8, 0.001, 2), true},
     };
     if (quick) return cases;
+    cases.push_back({make("12 MP RGB 16-bit, 0.1%, 4 rays", 4000, 3000, 16, 0.001, 2), false});
+    cases.push_back({make("24 MP RGB 8-bit, 0.1%, 4 rays", 6000, 4000, 8, 0.001, 2), false});
+    cases.push_back({make("24 MP RGB 16-bit, 0.1%, 4 rays", 6000, 4000, 16, 0.001, 2), false});
     cases.push_back({make("12 MP RGB 8-bit, 1%, 8 rays", 4000, 3000, 8, 0.01, 4), true});
-    cases.push_back({make("12 MP RGB 16-bit, 1%, 8 rays", 4000, 3000, 16, 0.01, 4), false});
     cases.push_back({make("12 MP RGB 8-bit, 100%, 8 rays", 4000, 3000, 8, 1.0, 4), false});
     cases.push_back({make("24 MP RGB 8-bit, 100%, 8 rays", 6000, 4000, 8, 1.0, 4), false});
     return cases;

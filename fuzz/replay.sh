@@ -4,6 +4,7 @@
 #   bash fuzz/replay.sh [BUILD_FOLDER]     (default build/fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export LSAN_OPTIONS=suppressions=$(pwd)/fuzz/lsan-suppressions.txt:print_suppressions=0
 build=${1:-build/fuzz}
 corpus=$build/seed-corpus
 rm -rf "$corpus"

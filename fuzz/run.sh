@@ -5,6 +5,7 @@
 # build/fuzz/findings/ (copy each into fuzz/regressions/ once it is fixed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export LSAN_OPTIONS=suppressions=$(pwd)/fuzz/lsan-suppressions.txt:print_suppressions=0
 minutes=${1:?minutes}
 build=${2:-build/fuzz}
 mkdir -p "$build/corpus/host" "$build/corpus/image" "$build/findings"

@@ -8,12 +8,14 @@
 // the light skipped at any cell is at most
 //     2 x (largest source value) x sum over lines of (sum of |weight| beyond the cut).
 // Each line's cut is placed so that this stays below kSkippedLightBound / gain.
-// The composite multiplies light by the gain, and a change of d in the
-// blended value (1 - v) s + v is at most d x gain for samples up to 2.0; the
-// bound, 2^-81, is below half the spacing of doubles at every blended value
-// above 2^-28 and a billion times below the spacing of 16-bit exports, so the
-// skipped light changes an exported sample only where the reference's own
-// value sits within 2^-81 of a rounding edge.
+// The composite blends v = gain x light into a sample s as (1 - v) s + v,
+// which moves by at most |1 - s| x gain x (change of light), so for samples
+// up to 2.0 the skipped light moves a blended value by at most 2^-81. That is
+// below half the spacing of doubles at every blended value above 2^-28 (there
+// the sum rounds to the same double), and some 10^20 times below the spacing
+// of the exported 8- or 16-bit values: an exported sample can change only
+// where the reference's own value sits within 2^-81 of a rounding edge. The
+// tests compare every exported sample with the reference, at and around the cut.
 #pragma once
 
 #include <cstdint>
