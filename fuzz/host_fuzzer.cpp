@@ -133,21 +133,8 @@ void PlayDialog(FuzzedDataProvider& in, FilterGlobals* globals) {
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzedDataProvider in(data, size);
-    const int32_t kinds[] = {HostKindOther, HostKindFireworks, HostKindPhotoshop, HostKindPremiere,
-                             HostKindAfterEffects};
-    ScopedHostKind kind(in.PickValueInArray(kinds));
-    RenderOptions options;
-    const RenderPath paths[] = {RenderPath::Auto, RenderPath::Reference, RenderPath::Exact, RenderPath::Fourier};
-    options.path = in.PickValueInArray(paths);
-    options.threads = in.ConsumeIntegralInRange(1, 3);
-    SetPassRenderOptions(options);
-    ProcessFullWidthReference() = FullWidthReference{};
-
-    const HostImage image = FuzzedImage(in);
+// One host, playing the input's selector sequence.
+void PlayHost(FuzzedDataProvider& in, const HostImage& image) {
     int abortAt = -1, abortCalls = 0;
     HostSettings settings = FuzzedSettings(in, image, &abortAt);
     settings.onAbort = [&] { return ++abortCalls == abortAt; };
@@ -166,13 +153,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             default: host.Reset(); break;
         }
     }
-    // The host unloads the plug-in: its globals block goes with the slot.
-    if (HostKind != HostKindFireworks && host.DataSlot())
-        GlobalFree(GlobalHandle(reinterpret_cast<void*>(host.DataSlot())));
     SetParameterDialogHandler(nullptr);
     SetAboutBoxHandler(nullptr);
     SetAlertHandler(nullptr);
     SetPassRenderOptions(RenderOptions{});
     PlatformClearMessageQueue();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    const int32_t kinds[] = {HostKindOther, HostKindFireworks, HostKindPhotoshop, HostKindPremiere,
+                             HostKindAfterEffects};
+    ScopedHostKind kind(in.PickValueInArray(kinds));
+    RenderOptions options;
+    const RenderPath paths[] = {RenderPath::Auto, RenderPath::Reference, RenderPath::Exact, RenderPath::Fourier};
+    options.path = in.PickValueInArray(paths);
+    options.threads = in.ConsumeIntegralInRange(1, 3);
+    SetPassRenderOptions(options);
+    ProcessFullWidthReference() = FullWidthReference{};
+
+    const HostImage image = FuzzedImage(in);
+    PlayHost(in, image);
+    // The next input starts as a new process would: the plug-in's globals,
+    // which a host keeps for the life of the process, go now.
+    PlatformFreeAllGlobalBlocks();
     return 0;
 }

@@ -104,6 +104,16 @@ size_t GlobalSize(HGLOBAL memory) {
     return block ? block->size : 0;
 }
 
+void PlatformFreeAllGlobalBlocks() {
+    std::lock_guard<std::mutex> lock(gMutex);
+    for (auto& entry : Handles()) {
+        std::free(entry.second->data);
+        delete entry.second;
+    }
+    Handles().clear();
+    Addresses().clear();
+}
+
 size_t PlatformLiveGlobalBlocks() {
     std::lock_guard<std::mutex> lock(gMutex);
     return Handles().size();

@@ -23,6 +23,8 @@ void PlatformClearMessageQueue();
 
 // Global memory accounting: blocks allocated and not yet freed.
 size_t PlatformLiveGlobalBlocks();
+// Frees every block, as the end of a process would (for a fuzzer's next input).
+void PlatformFreeAllGlobalBlocks();
 // Makes GlobalAlloc fail once this many more allocations have succeeded; -1 never fails.
 void PlatformFailGlobalAllocAfter(int allocations);
 
