@@ -95,8 +95,8 @@ Outcome RenderInChild(const Case& c, int32_t width, int32_t height, RenderPath p
     const pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
-        SceneSpec spec{width, height, c.colorPlanes, c.depth, c.share, 7};
-        std::vector<std::vector<float>> planes = MakeScenePlanes(spec);
+        SceneShape shape{width, height, c.colorPlanes, c.depth, c.share, 7};
+        std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
         WorkPlaneSet set{};
         for (size_t p = 0; p < planes.size(); ++p) set.planes[p] = planes[p].data();
         StarSettings settings;
@@ -249,8 +249,8 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments) {
 }
 
 void WriteScenePng(const Case& c, const std::string& path) {
-    SceneSpec spec{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
-    const std::vector<std::vector<float>> planes = MakeScenePlanes(spec);
+    SceneShape shape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
+    const std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
     ImageFile image;
     image.width = c.width;
     image.height = c.height;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-struct SceneSpec {
+struct SceneShape {
     int32_t width = 0;
     int32_t height = 0;
     int colorPlanes = 3;      // 1 gray, 3 RGB
@@ -17,4 +17,4 @@ struct SceneSpec {
 // The planes of the scene, 1.0 full scale: highlights at full scale (at 8 bits
 // 250 to 255 when every pixel is one), every other pixel below the default
 // threshold of 250.
-std::vector<std::vector<float>> MakeScenePlanes(const SceneSpec& spec);
+std::vector<std::vector<float>> MakeScenePlanes(const SceneShape& shape);

@@ -1,6 +1,7 @@
 #include "render/banded_stamping.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 #include "core/parallel_work.h"
@@ -44,8 +45,8 @@ int32_t RowReach(const LineLayout* lines, int lineCount) {
     return reach;
 }
 
-}  // namespace
-
+// Adds the part of the sources' lines that falls in rows [firstRow, lastRow);
+// returns early when `stop` is set.
 void StampBand(const StampJob& job, int32_t firstRow, int32_t lastRow, const std::atomic<bool>& stop) {
     const int32_t reach = RowReach(job.lines, job.lineCount);
     const int32_t fromRow = std::max(0, firstRow - reach), toRow = std::min(job.height, lastRow + reach);
@@ -67,6 +68,8 @@ void StampBand(const StampJob& job, int32_t firstRow, int32_t lastRow, const std
         }
     }
 }
+
+}  // namespace
 
 bool StampBands(const StampJob& job) {
     const int32_t bandRows = std::max(job.bandRows, 1);

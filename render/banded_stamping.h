@@ -7,7 +7,6 @@
 // order as in the reference render, and the sums are bit-identical.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -31,10 +30,6 @@ struct StampJob {
 // Adds every source's lines into the grid (which the caller has zeroed).
 // False when the check point stopped it.
 bool StampBands(const StampJob& job);
-
-// Adds the part of the sources' lines that falls in rows [firstRow, lastRow);
-// returns early when `stop` is set. One band's work, also used by the tests.
-void StampBand(const StampJob& job, int32_t firstRow, int32_t lastRow, const std::atomic<bool>& stop);
 
 // Rows per band for about `pointsPerBand` additions each, at least `minimumBands`
 // bands (so that the workers share the load), at most one band per row.
