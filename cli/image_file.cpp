@@ -510,13 +510,7 @@ std::vector<uint8_t> MetadataBytes(const ImageFile& image, const std::string& na
     VipsImage* header = image.metadata->header;
     const GType type = vips_image_get_typeof(header, name.c_str());
     if (!type) return {};
-    if (type == VIPS_TYPE_BLOB) {
-        const void* data = nullptr;
-        size_t length = 0;
-        if (vips_image_get_blob(header, name.c_str(), &data, &length)) return {};
-        const auto* bytes = static_cast<const uint8_t*>(data);
-        return std::vector<uint8_t>(bytes, bytes + length);
-    }
+    if (type == VIPS_TYPE_BLOB) return Blob(header, name.c_str());
     const char* text = nullptr;
     if ((type == G_TYPE_STRING || type == VIPS_TYPE_REF_STRING) &&
         vips_image_get_string(header, name.c_str(), &text) == 0 && text)

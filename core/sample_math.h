@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // Full scale of the host's samples: 8-bit 255; 16-bit 32768 (the interface's
 // 16-bit range is 0..32768, not 0..65535).
@@ -20,3 +21,12 @@ inline int64_t RoundHalfAwayFromZero(double x) { return x >= 0 ? int64_t(x + 0.5
 // A 16-bit host sample shown on an 8-bit display: the top eight of its fifteen
 // bits, full scale and above showing as 255.
 inline uint8_t DisplaySample16(uint16_t sample) { return sample >= kFullScale16 ? 255 : uint8_t(sample >> 7); }
+
+// Sample `plane` of an interleaved host pixel of 8- or 16-bit samples; 16-bit
+// rows need not be aligned, so the sample is copied out rather than cast.
+inline uint32_t LoadHostSample(const uint8_t* pixel, int plane, int bytesPerSample) {
+    if (bytesPerSample == 1) return pixel[plane];
+    uint16_t value;
+    std::memcpy(&value, pixel + 2 * plane, 2);
+    return value;
+}

@@ -62,13 +62,9 @@ bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, Wo
     return WalkPassRect(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample, work,
                  [&](const uint8_t* pixel, size_t k) {
                      for (int p = 0; p < planeCount; ++p) {
-                         if (bytesPerSample == 2) {
-                             uint16_t sample;
-                             std::memcpy(&sample, pixel + 2 * p, 2);
-                             planes->planes[p][k] = ImportSample16(sample);
-                         } else {
-                             planes->planes[p][k] = ImportSample8(pixel[p]);
-                         }
+                         const uint32_t sample = LoadHostSample(pixel, p, bytesPerSample);
+                         planes->planes[p][k] =
+                             bytesPerSample == 2 ? ImportSample16(uint16_t(sample)) : ImportSample8(uint8_t(sample));
                      }
                  });
 }

@@ -47,13 +47,6 @@ int64_t ImagePixel(const Axis& axis, int64_t i, double zoom, int64_t magnificati
     return std::clamp<int64_t>(at, 0, imageLength - 1);
 }
 
-uint32_t LoadSample(const uint8_t* pixel, int plane, int bytesPerSample) {
-    if (bytesPerSample == 1) return pixel[plane];
-    uint16_t value;
-    std::memcpy(&value, pixel + 2 * plane, 2);
-    return value;
-}
-
 }  // namespace
 
 bool HoldsWholeImage(const void* data, const Rect& delivered, int32_t rowBytes, Point imageSize, int64_t pixelBytes) {
@@ -160,7 +153,7 @@ void RenderPreview(FilterGlobals* globals, bool filtered, const PreviewSession* 
             const double m = maskByte * kOneOver255;
             uint8_t* out = globals->previewPixels + (paneRow * paneWidth + paneColumn) * n;
             for (int p = 0; p < planes; ++p) {
-                const uint32_t x = LoadSample(unfiltered, p, b), y = LoadSample(shown, p, b);
+                const uint32_t x = LoadHostSample(unfiltered, p, b), y = LoadHostSample(shown, p, b);
                 uint32_t value;
                 if (b == 1) {
                     value = blend8 ? uint32_t((1 - m) * x + m * y) : y;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "core/allocation.h"
 #include "core/checked_size.h"
@@ -135,15 +134,9 @@ void PrepareWholeImage(FilterGlobals* globals, PreviewSession* session) {
             for (int32_t r = 0; r < record->imageSize.v; ++r)
                 for (int32_t c = 0; c < record->imageSize.h; ++c) {
                     const uint8_t* pixel = data + ptrdiff_t(r) * record->inRowBytes + size_t(c) * pixelBytes;
-                    uint8_t value;
-                    if (s == 1) {
-                        value = pixel[sample];
-                    } else {
-                        uint16_t v;
-                        std::memcpy(&v, pixel + 2 * sample, 2);
-                        value = DisplaySample16(v);
-                    }
-                    globals->transparencyPlane[size_t(r) * size_t(record->imageSize.h) + size_t(c)] = value;
+                    const uint32_t value = LoadHostSample(pixel, sample, s);
+                    globals->transparencyPlane[size_t(r) * size_t(record->imageSize.h) + size_t(c)] =
+                        s == 1 ? uint8_t(value) : DisplaySample16(uint16_t(value));
                 }
         }
         record->planes = int16_t(record->planes - 1);
