@@ -4,9 +4,12 @@
 // any selector in any order, and the dialog played through its portable
 // rules (sliders, typing, radio buttons, zoom, pan, OK, Cancel, close).
 // Every buffer the host hands over is allocated at exactly its size; the host
-// lies about a size only through the runner's named quirks.
+// lies about a size only through the runner's named quirks. Each input starts
+// from a real host's habits (tests/host_profiles.h), and any handle proc given
+// a handle its host did not make stops the fuzzer.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "platform/platform_testing.h"
 #include "plugin/plugin_main.h"
 #include "tests/fake_dialog.h"
+#include "tests/host_profiles.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
 #include "ui/native/native_ui.h"
@@ -46,9 +50,10 @@ HostImage FuzzedImage(FuzzedDataProvider& in) {
 }
 
 HostSettings FuzzedSettings(FuzzedDataProvider& in, const HostImage& image, int* abortAt) {
-    HostSettings s;
-    s.offerHandleProcs = in.ConsumeBool();
-    s.offerDescriptors = in.ConsumeBool();
+    const std::vector<HostProfileInfo>& profiles = HostProfiles();
+    HostSettings s = ProfileSettings(profiles[in.ConsumeIntegralInRange<size_t>(0, profiles.size() - 1)].profile);
+    s.offerHandleProcs = s.offerHandleProcs && in.ConsumeProbability<float>() > 0.2f;
+    s.offerDescriptors = s.offerDescriptors && in.ConsumeBool();
     s.offerAdvanceState = in.ConsumeProbability<float>() > 0.05f;
     s.offerAbortProc = in.ConsumeBool();
     s.offerProgressProc = in.ConsumeBool();
@@ -161,6 +166,14 @@ void PlayHost(FuzzedDataProvider& in, const HostImage& image) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    TestHost::SetForeignHandleObserver([](const char* proc) {
+        std::fprintf(stderr, "the host's %s was given a handle the host did not make\n", proc);
+        __builtin_trap();
+    });
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);

@@ -12,9 +12,9 @@ void InitInstance(FilterGlobals* globals) {
     globals->transparencyPlane = nullptr;
     globals->hasTransparency = (record->planes == 3 || record->planes == 1) && record->inTransparencyMask != 0;
     if (ParameterHandleTooShort(record)) {
-        // A block cut short is no block: the host's handle goes back to the
-        // host and the defaults take its place.
-        DisposeHostHandle(record, record->parameters);
+        // A block cut short is no block: the handle goes back to its maker
+        // and the defaults take its place.
+        DisposePIHandle(record, record->parameters);
         record->parameters = nullptr;
     }
     if (!record->parameters) {

@@ -4,9 +4,10 @@
 #include "host/handle_services.h"
 
 bool ParameterHandleTooShort(const FilterRecord* record) {
-    if (!record || !record->parameters || !HostHandleProcsUsable(record)) return false;
-    // A size of 0 is a host that does not know the handle (one of ours): trusted.
-    const int32_t size = record->handleProcs->getSizeProc(record->parameters);
+    if (!record || !record->parameters) return false;
+    // A size of 0 is a handle whose size cannot be known (a host without
+    // usable procs, or one that answers 0 for its own handles): trusted.
+    const int32_t size = PIHandleSize(record, record->parameters);
     return size > 0 && size < int32_t(sizeof(FilterParameters));
 }
 

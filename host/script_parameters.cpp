@@ -73,7 +73,7 @@ void ReadScriptParameters(FilterGlobals* globals) {
         }
         OSErr closeResult = procs->closeReadDescriptorProc(token);
         // The descriptor was made by the host: only the host's own procs may free it.
-        if (DisposeHostHandle(record, descriptors->descriptor)) descriptors->descriptor = nullptr;
+        if (DisposePIHandle(record, descriptors->descriptor)) descriptors->descriptor = nullptr;
         if (closeResult != noErr && closeResult != errMissingParameter) *globals->result = closeResult;
     }
     globals->showDialog = descriptors->playInfo == plugInDialogDisplay ? 1 : 0;
@@ -96,7 +96,7 @@ void WriteScriptParameters(FilterGlobals* globals) {
         else
             procs->putIntegerProc(token, info.key, int32_t(value));
     }
-    if (descriptors->descriptor && DisposeHostHandle(record, descriptors->descriptor))
+    if (descriptors->descriptor && DisposePIHandle(record, descriptors->descriptor))
         descriptors->descriptor = nullptr;
     PIDescriptorHandle written = nullptr;
     procs->closeWriteDescriptorProc(token, &written);

@@ -6,10 +6,12 @@
 #include "host/handle_services.h"
 #include "host/host_kind.h"
 #include "host/instance.h"
+#include "host/module_instance.h"
 #include "host/request_rects.h"
 #include "plugin/selectors.h"
 #include "interface/result_codes.h"
 #include "platform/win32.h"
+#include "ui/alerts.h"
 
 namespace {
 
@@ -102,7 +104,10 @@ extern "C" void PI_CALL PluginMain(int16_t selector, void* record, intptr_t* dat
     auto* filterRecord = static_cast<FilterRecord*>(record);
     FilterGlobals* globals = HostKind == HostKindFireworks ? ObtainHandleGlobals(filterRecord, data, result)
                                                            : ObtainMemoryGlobals(filterRecord, data, result);
-    if (!globals) return;
+    if (!globals) {
+        ReportFailureToSilentHost(filterRecord, ModuleInstance, *result);
+        return;
+    }
 
     *result = noErr;
     if (HostKind == HostKindPremiere) filterRecord->wholeSize = filterRecord->imageSize;
@@ -122,4 +127,5 @@ extern "C" void PI_CALL PluginMain(int16_t selector, void* record, intptr_t* dat
         ClearRequestRects(filterRecord);
     }
     ReleaseGlobals(filterRecord, data);
+    ReportFailureToSilentHost(filterRecord, ModuleInstance, *result);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "interface/result_codes.h"
 #include "platform/platform_testing.h"
@@ -107,7 +108,29 @@ uint16_t LoadBufferSample(const std::vector<uint8_t>& buffer, size_t offset, int
     return value;
 }
 
+std::function<void(const char*)>& ForeignHandleObserver() {
+    static std::function<void(const char*)> observer;
+    return observer;
+}
+
+// Frees a plug-in's own handle the way hosts that keep one free it: through
+// global memory, the block and then the record.
+void FreePluginOwnHandle(Handle handle) {
+    if (HGLOBAL data = GlobalHandle(*handle)) {
+        GlobalUnlock(data);
+        GlobalFree(data);
+    }
+    if (HGLOBAL own = GlobalHandle(handle)) {
+        GlobalUnlock(own);
+        GlobalFree(own);
+    }
+}
+
 }  // namespace
+
+void TestHost::SetForeignHandleObserver(std::function<void(const char*)> observer) {
+    ForeignHandleObserver() = std::move(observer);
+}
 
 bool IsPluginOwnHandle(Handle handle) {
     if (!handle) return false;
@@ -147,17 +170,10 @@ TestHost::TestHost(HostImage image, HostSettings settings)
 TestHost::~TestHost() {
     // The plug-in's own handles that the host kept (the parameter block) are freed
     // the way hosts free them: through global memory.
-    Handle parameters = record_->parameters;
-    if (parameters && !IsHostHandle(parameters) && IsPluginOwnHandle(parameters)) {
-        if (HGLOBAL data = GlobalHandle(*parameters)) {
-            GlobalUnlock(data);
-            GlobalFree(data);
-        }
-        if (HGLOBAL own = GlobalHandle(parameters)) {
-            GlobalUnlock(own);
-            GlobalFree(own);
-        }
-    }
+    const Handle kept = record_->parameters;  // read off the packed record first
+    droppedParameters_.push_back(kept);
+    for (Handle parameters : droppedParameters_)
+        if (parameters && !IsHostHandle(parameters) && IsPluginOwnHandle(parameters)) FreePluginOwnHandle(parameters);
     FreeAllHandles();
 }
 
@@ -191,7 +207,10 @@ void TestHost::ResetRecord() {
     r.isFloating = 0;
     r.haveMask = image_.selection.empty() ? 0 : 1;
     r.autoMask = 1;
-    r.hostSig = FourCC("8BIM");
+    r.hostSig = settings_.hostSignature;
+    platform_.hwnd = settings_.ownerWindow;
+    handleProcs_.handleProcsVersion = settings_.zeroHandleSuiteVersion ? 0 : kCurrentHandleProcsVersion;
+    handleProcs_.numHandleProcs = settings_.zeroHandleSuiteVersion ? 0 : kCurrentHandleProcsCount;
     r.imageMode = ImageMode(image_);
     r.imageHRes = r.imageVRes = 72 << 16;
     r.wholeSize = settings_.setWholeSize ? settings_.wholeSize : r.imageSize;
@@ -211,6 +230,9 @@ void TestHost::ResetRecord() {
     descriptors_->parameters.playInfo = settings_.playInfo;
     descriptors_->parameters.recordInfo = plugInDialogOptional;
     descriptors_->parameters.descriptor = keptDescriptor;
+    descriptors_->parameters.readDescriptorProcs = settings_.nullDescriptorProcTables ? nullptr : &descriptors_->readProcs;
+    descriptors_->parameters.writeDescriptorProcs =
+        settings_.nullDescriptorProcTables ? nullptr : &descriptors_->writeProcs;
     r.descriptorParameters = settings_.offerDescriptors ? &descriptors_->parameters : nullptr;
     delivered_ = false;
     inBuffer_.clear();
@@ -220,10 +242,38 @@ void TestHost::ResetRecord() {
 }
 
 OSErr TestHost::Call(PluginEntry entry, int16_t selector) {
-    ActiveScope scope(this);
     result_ = noErr;
-    entry(selector, record_.get(), &data_, &result_);
+    auto call = [&] {
+        ActiveScope scope(this);
+        entry(selector, record_.get(), &data_, &result_);
+    };
+    if (settings_.selectorsOnWorkerThread)
+        std::thread(call).join();
+    else
+        call();
     return result_;
+}
+
+// What a host does with the parameters handle between two runs.
+void TestHost::BetweenRuns() {
+    Handle parameters = record_->parameters;
+    if (!parameters) return;
+    if (settings_.nullParametersEachRun) {
+        // The host forgets the block (and leaks it; freed here at the end).
+        droppedParameters_.push_back(parameters);
+        record_->parameters = nullptr;
+        return;
+    }
+    if (!settings_.rebuildParametersBetweenRuns) return;
+    const bool own = !IsHostHandle(parameters) && IsPluginOwnHandle(parameters);
+    const int32_t size = own ? int32_t(GlobalSize(GlobalHandle(*parameters))) : handles_[parameters]->size;
+    Handle fresh = NewHandle(size);
+    std::memcpy(*fresh, *parameters, size_t(size));
+    if (own)
+        FreePluginOwnHandle(parameters);
+    else
+        DisposeHandle(parameters);
+    record_->parameters = fresh;
 }
 
 void TestHost::Serve(const std::function<void()>& work) {
@@ -246,25 +296,37 @@ bool TestHost::RequestEmpty() const {
 
 RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
     RunOutcome outcome;
+    BetweenRuns();
     ResetRecord();
     auto note = [&outcome](OSErr error) {
         if (outcome.result == noErr) outcome.result = error;
     };
+    // A host that ignores result codes goes on as if every call succeeded.
+    const bool stopOnError = !settings_.ignoreResultCodes;
     if (withParameters) {
-        OSErr error = Call(entry, filterSelectorParameters);
-        if (error != noErr) {
-            note(error);
-            return outcome;
+        FilterRecord& r = *record_;
+        const Point imageSize = r.imageSize;
+        const Rect filterRect = r.filterRect;
+        const int16_t planes = r.planes, imageMode = r.imageMode;
+        if (settings_.zeroSizesAtParameters) {
+            r.imageSize = Point{0, 0};
+            r.filterRect = Rect{0, 0, 0, 0};
+            r.planes = r.imageMode = 0;
         }
+        OSErr error = Call(entry, filterSelectorParameters);
+        r.imageSize = imageSize;
+        r.filterRect = filterRect;
+        r.planes = planes;
+        r.imageMode = imageMode;
+        note(error);
+        if (error != noErr && stopOnError) return outcome;
     }
     OSErr error = Call(entry, filterSelectorPrepare);
-    if (error != noErr) {
-        note(error);
-        return outcome;
-    }
+    note(error);
+    if (error != noErr && stopOnError) return outcome;
     outcome.startResult = Call(entry, filterSelectorStart);
     note(outcome.startResult);
-    if (outcome.startResult != noErr) return outcome;
+    if (outcome.startResult != noErr && stopOnError) return outcome;
 
     // Continue until the plug-in asks for nothing more; a plug-in that never
     // stops asking is cut off.
@@ -286,7 +348,7 @@ RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
     outcome.finishResult = Call(entry, filterSelectorFinish);
     outcome.finished = true;
     note(outcome.finishResult);
-    if (outcome.result == noErr) std::swap(image_, destination_);
+    if (outcome.result == noErr || !stopOnError) std::swap(image_, destination_);
     return outcome;
 }
 
@@ -485,11 +547,17 @@ Handle TestHost::NewHandle(int32_t size) {
 
 bool TestHost::IsHostHandle(Handle handle) const { return handle && handles_.count(handle) != 0; }
 
+void TestHost::NoteForeignHandle(const char* proc, Handle handle) {
+    foreignHandleCalls_.push_back(std::string(proc) + (handle ? "" : " (null)"));
+    if (ForeignHandleObserver()) ForeignHandleObserver()(proc);
+}
+
 void TestHost::DisposeHandle(Handle handle) {
     auto it = handles_.find(handle);
     if (it == handles_.end()) {
-        // Not ours: a host must not free what it did not make.
-        if (handle) ++foreignDisposals_;
+        // Not this host's: a host's procs are defined only for its own handles.
+        NoteForeignHandle("disposeProc", handle);
+        if (handle && settings_.disposeFreesForeignHandles) GlobalFree(reinterpret_cast<HGLOBAL>(handle));
         return;
     }
     delete[] it->second->master;
@@ -498,14 +566,18 @@ void TestHost::DisposeHandle(Handle handle) {
 
 int32_t TestHost::HandleSize(Handle handle) {
     auto it = handles_.find(handle);
-    if (it != handles_.end()) return it->second->size;
-    if (IsPluginOwnHandle(handle)) return int32_t(GlobalSize(GlobalHandle(*handle)));
-    return 0;
+    if (it != handles_.end()) return settings_.globalSizeForForeignHandles ? 0 : it->second->size;
+    NoteForeignHandle("getSizeProc", handle);
+    return settings_.globalSizeForForeignHandles && handle ? int32_t(GlobalSize(reinterpret_cast<HGLOBAL>(handle)))
+                                                           : 0;
 }
 
 OSErr TestHost::SetHandleSize(Handle handle, int32_t size) {
     auto it = handles_.find(handle);
-    if (it == handles_.end()) return nilHandleErr;
+    if (it == handles_.end()) {
+        NoteForeignHandle("setSizeProc", handle);
+        return nilHandleErr;
+    }
     if (size < 0) return paramErr;
     HostHandle& h = *it->second;
     if (h.locks > 0) return memFullErr;  // a locked block cannot move
@@ -523,12 +595,16 @@ Ptr TestHost::LockHandle(Handle handle) {
         ++it->second->locks;
         return it->second->master;
     }
-    return IsPluginOwnHandle(handle) ? *handle : nullptr;
+    NoteForeignHandle("lockProc", handle);
+    return nullptr;
 }
 
 void TestHost::UnlockHandle(Handle handle) {
     auto it = handles_.find(handle);
-    if (it != handles_.end() && it->second->locks > 0) --it->second->locks;
+    if (it == handles_.end())
+        NoteForeignHandle("unlockProc", handle);
+    else if (it->second->locks > 0)
+        --it->second->locks;
 }
 
 size_t TestHost::LiveHostHandles() const { return handles_.size(); }

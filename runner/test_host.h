@@ -51,6 +51,20 @@ struct HostSettings {
     bool nullReadToken = false;
     bool overrideCloseResult = false;
     OSErr closeResult = 0;
+    // Habits of real hosts (tests/host_profiles.h puts them together by host).
+    OSType hostSignature = FourCC("8BIM");
+    intptr_t ownerWindow = 0;              // platformData's host window
+    bool zeroHandleSuiteVersion = false;   // handle procs present, version and count 0
+    // getSizeProc answers 0 for the host's own handles and GlobalSize(handle)
+    // for any other; disposeProc frees any other handle with GlobalFree.
+    bool globalSizeForForeignHandles = false;
+    bool disposeFreesForeignHandles = false;
+    bool nullParametersEachRun = false;    // nothing persists: parameters null at every run
+    bool zeroSizesAtParameters = false;    // imageSize, filterRect, planes and imageMode 0 at Parameters
+    bool rebuildParametersBetweenRuns = false;  // the block's bytes copied into a fresh host handle
+    bool selectorsOnWorkerThread = false;  // each selector on a thread of its own
+    bool ignoreResultCodes = false;        // errors are not shown and do not stop the run
+    bool nullDescriptorProcTables = false; // descriptorParameters offered with null read and write procs
     std::function<bool()> onAbort;                       // true cancels
     // Draws what displayPixels is given (a Windows host paints into the device context).
     std::function<void(const PSPixelMap*, const VRect*, int32_t, int32_t, void*)> onDisplayPixels;
@@ -113,10 +127,13 @@ public:
     std::vector<ScriptValue> ScriptValues() const;
     bool HasDescriptor() const;
 
-    // Handles made by this host that are still alive, and misuse seen.
+    // Handles made by this host that are still alive, and misuse seen: every
+    // call of a handle proc with a handle this host did not make, by proc name.
     size_t LiveHostHandles() const;
     bool IsHostHandle(Handle handle) const;
-    int ForeignDisposals() const { return foreignDisposals_; }
+    const std::vector<std::string>& ForeignHandleCalls() const { return foreignHandleCalls_; }
+    // Called at each such call, for every host in the process (a test fails there).
+    static void SetForeignHandleObserver(std::function<void(const char* proc)> observer);
 
     // The parameter block the plug-in keeps in the host's parameters handle.
     const int16_t* ParameterValues() const;
@@ -161,6 +178,8 @@ private:
     void CommitOutput();
     bool RequestEmpty() const;
     void FreeAllHandles();
+    void NoteForeignHandle(const char* proc, Handle handle);
+    void BetweenRuns();
 
     HostImage image_;
     HostImage destination_;
@@ -181,7 +200,8 @@ private:
 
     int advanceStateCalls_ = 0;
     int abortCalls_ = 0;
-    int foreignDisposals_ = 0;
+    std::vector<std::string> foreignHandleCalls_;
+    std::vector<Handle> droppedParameters_;  // the plug-in's blocks a forgetful host let go
     std::vector<ProgressCall> progress_;
     std::vector<DisplayPixelsCall> display_;
 };

@@ -14,3 +14,11 @@ int ShowAlert(HINSTANCE module, HWND owner, int alertId, int stringId, const PSt
 // is needed and returns false.
 bool RequireAdvanceState(AdvanceStateProc advanceState, HINSTANCE module);
 
+
+// True for hosts that drop the plug-in's result codes without telling the user
+// (Affinity Photo, whose signature is also seen byte-reversed).
+bool HostDropsResultCodes(const FilterRecord* record);
+
+// Where the host drops result codes, says in the plug-in's own alert what a
+// failed call meant; elsewhere the host reports the code. Cancels say nothing.
+void ReportFailureToSilentHost(const FilterRecord* record, HINSTANCE module, OSErr result);

@@ -257,18 +257,22 @@ def check_about_dialog(data):
 
 
 def check_warning_string(data):
-    """String 16992, the advance-state warning, in its block of sixteen: a
-    text in which ^1 stands for the interface version."""
+    """Strings 16992 (the advance-state warning, ^1 the interface version) and
+    16993 (a failure where the host drops result codes, ^0 the reason, ^1 the
+    code) in their block of sixteen."""
     at, strings = 0, []
     for _ in range(16):
         (length,) = struct.unpack_from("<H", data, at)
         strings.append(data[at + 2: at + 2 + 2 * length].decode("utf-16-le"))
         at += 2 + 2 * length
-    warning = strings[16992 % 16]
+    warning, failure = strings[16992 % 16], strings[16993 % 16]
     check("^1" in warning and "^0" not in warning and "^2" not in warning,
           f"string 16992: {warning!r} should name the version as ^1")
-    check(all(not s for i, s in enumerate(strings) if i != 16992 % 16), "string table: only string 16992")
-    check(all(ord(c) < 128 for c in warning), "string 16992 is plain ASCII, readable in every code page")
+    check("^0" in failure and "^1" in failure and "^2" not in failure,
+          f"string 16993: {failure!r} should name the reason as ^0 and the code as ^1")
+    check(all(not s for i, s in enumerate(strings) if i not in (16992 % 16, 16993 % 16)),
+          "string table: only strings 16992 and 16993")
+    check(all(ord(c) < 128 for c in warning + failure), "the strings are plain ASCII, readable in every code page")
 
 
 def check_version(pe):

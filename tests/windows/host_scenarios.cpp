@@ -2,11 +2,15 @@
 // so that the plug-in loaded from Glyra.8bf in a Windows host and the plug-in
 // linked into the native build can be compared byte for byte.
 //
-//   host_scenarios [--plugin FILE] [--as EXECUTABLE_PATH] OUTPUT_FOLDER
+//   host_scenarios [--plugin FILE] [--as EXECUTABLE_PATH] [--profile NAME] OUTPUT_FOLDER
 //
 // On Windows --plugin names the .8bf to load (its entry point is found through
 // its property list) and the host's own file name decides the host kind.
 // Natively the plug-in is linked in and --as plays the executable's name.
+// --profile plays a real host's habits (photoshop, pspihost, affinity, ...).
+// Every handle proc refuses and counts a handle the host did not make; any such
+// call makes the program fail.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -16,6 +20,7 @@
 #include "interface/result_codes.h"
 #include "runner/plugin_library.h"
 #include "runner/test_host.h"
+#include "tests/host_profiles.h"
 
 #if !defined(_WIN32)
 #include "plugin/dll_main.h"
@@ -52,9 +57,17 @@ std::vector<ScriptValue> Recorded() {
     return RecordedParameters(FilterParameters{70, 230, 1, 30, 4, 80, 9, 40, 4, 60, 20, 30, 45});
 }
 
+std::string ProfileKey(const char* name) {
+    std::string key;
+    for (const char* c = name; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) key += char(std::tolower(static_cast<unsigned char>(*c)));
+    return key;
+}
+
 struct Output {
     std::string folder;
     std::ofstream summary;
+    size_t foreignHandleCalls = 0;
 
     void Save(const std::string& name, TestHost& host, const HostImage& input, const RunOutcome& outcome) {
         const HostImage& image = host.Image();
@@ -65,6 +78,10 @@ struct Output {
             const unsigned char bytes[2] = {uint8_t(sample), uint8_t(sample >> 8)};
             raw.write(reinterpret_cast<const char*>(bytes), 2);
         }
+        foreignHandleCalls += host.ForeignHandleCalls().size();
+        for (const std::string& proc : host.ForeignHandleCalls())
+            std::fprintf(stderr, "host_scenarios: %s: the host's %s was given a handle it did not make\n", name.c_str(),
+                         proc.c_str());
         summary << name << " result " << outcome.result << " finished " << outcome.finished << " wholeSize "
                 << host.Record().wholeSize.v << "x" << host.Record().wholeSize.h << " recorded "
                 << host.ScriptValues().size() << " samples " << image.SampleCount() << " changed " << changed
@@ -75,20 +92,37 @@ struct Output {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string pluginPath, playedExecutable, folder;
+    std::string pluginPath, playedExecutable, folder, profileName = "photoshop";
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--plugin" && i + 1 < argc)
             pluginPath = argv[++i];
         else if (argument == "--as" && i + 1 < argc)
             playedExecutable = argv[++i];
+        else if (argument == "--profile" && i + 1 < argc)
+            profileName = argv[++i];
         else
             folder = argument;
     }
     if (folder.empty()) {
-        std::fprintf(stderr, "usage: host_scenarios [--plugin FILE] [--as EXECUTABLE_PATH] OUTPUT_FOLDER\n");
+        std::fprintf(stderr, "usage: host_scenarios [--plugin FILE] [--as EXECUTABLE_PATH] [--profile NAME] OUTPUT_FOLDER\n");
         return 2;
     }
+    const HostProfileInfo* profile = nullptr;
+    for (const HostProfileInfo& info : HostProfiles())
+        if (ProfileKey(info.name) == profileName) profile = &info;
+    if (!profile) {
+        std::fprintf(stderr, "host_scenarios: no host profile '%s'\n", profileName.c_str());
+        return 2;
+    }
+    // The profile's habits, with the scenario's own choices on top. The dialog
+    // is left to its own test: these runs skip Parameters.
+    auto hostSettings = [profile](bool descriptors) {
+        HostSettings settings = ProfileSettings(profile->profile);
+        settings.offerDescriptors = settings.offerDescriptors && descriptors;
+        settings.ownerWindow = 0;
+        return settings;
+    };
 
     PluginEntry entry = nullptr;
 #if defined(_WIN32)
@@ -110,8 +144,7 @@ int main(int argc, char** argv) {
         for (int colorPlanes : {1, 3})
             for (bool transparency : {false, true})
                 for (bool scripted : {false, true}) {
-                    HostSettings settings;
-                    settings.offerDescriptors = scripted;
+                    HostSettings settings = hostSettings(scripted);
                     const HostImage input = Scene(53, 37, depth, colorPlanes, transparency);
                     TestHost host(input, settings);
                     if (scripted) host.SetScriptValues(Recorded());
@@ -125,21 +158,31 @@ int main(int argc, char** argv) {
     // scale the streaks by the width), and one whose whole size the plug-in
     // overwrites with the image size (Premiere).
     for (int32_t width : {160, 80, 40, 160}) {
-        HostSettings settings;
-        settings.offerDescriptors = false;
+        HostSettings settings = hostSettings(false);
         const HostImage input = Scene(width, 24, 8, 3, false);
         TestHost host(input, settings);
         const RunOutcome outcome = host.Run(entry, false);
         out.Save("proxy-" + std::to_string(width), host, input, outcome);
     }
-    HostSettings premiere;
-    premiere.offerDescriptors = false;
+    HostSettings premiere = hostSettings(false);
     premiere.setWholeSize = true;
     premiere.wholeSize = Point{1000, 2000};
     const HostImage input = Scene(20, 10, 8, 1, false);
     TestHost host(input, premiere);
     const RunOutcome outcome = host.Run(entry, false);
     out.Save("whole-size", host, input, outcome);
+
+    // Two runs in one host, as a user repeats a filter: scripted, then again
+    // with whatever the host kept of the parameters.
+    {
+        const HostImage scene = Scene(64, 48, 8, 3, false);
+        TestHost repeated(scene, hostSettings(true));
+        repeated.SetScriptValues(Recorded());
+        out.Save("repeat-first", repeated, scene, repeated.Run(entry, false));
+        repeated.MutableImage() = scene;
+        out.Save("repeat-second", repeated, scene, repeated.Run(entry, false));
+    }
+    out.summary << "foreign-handle-calls " << out.foreignHandleCalls << "\n";
     out.summary.close();
-    return out.summary ? 0 : 1;
+    return out.summary && out.foreignHandleCalls == 0 ? 0 : 1;
 }

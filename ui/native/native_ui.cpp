@@ -43,8 +43,11 @@ void ShowAboutBox(const AboutRecord* about) {
 
 // The native module holds the one string the plug-in loads.
 int LoadModuleString(HINSTANCE, int stringId, char* buffer, int size) {
-    if (stringId != GLYRA_ADVANCE_STATE_STRING_ID || size <= 0) return 0;
-    std::strncpy(buffer, GLYRA_ADVANCE_STATE_TEXT, size_t(size) - 1);
+    const char* text = stringId == GLYRA_ADVANCE_STATE_STRING_ID ? GLYRA_ADVANCE_STATE_TEXT
+                       : stringId == GLYRA_FAILURE_STRING_ID     ? GLYRA_FAILURE_TEXT
+                                                                 : nullptr;
+    if (!text || size <= 0) return 0;
+    std::strncpy(buffer, text, size_t(size) - 1);
     buffer[size - 1] = '\0';
     return int(std::strlen(buffer));
 }
