@@ -90,7 +90,7 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
 
     const char* const files = "Files";
     app->add_option("-o,--output", o->output,
-                    "folder, or name pattern with {stem} {name} {ext} {dir} {index}, for every input")
+                    "folder, or name pattern with {stem} {name} {ext} {dir} {index} ({index:04}: zero-padded to 4 digits)")
         ->type_name("DIR|PATTERN")
         ->group(files);
     app->add_option("--format", o->format, "output format: png, jpeg, tiff, webp (default: from the output's name)")
@@ -98,7 +98,18 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->check(CLI::IsMember({"png", "jpeg", "jpg", "tiff", "tif", "webp"}, CLI::ignore_case))
         ->group(files);
     app->add_flag("--force", o->force, "allow an output to replace its input")->group(files);
-    app->add_flag("--strip", o->strip, "drop colour profile and metadata from the output")->group(files);
+    app->add_option("--index-start", o->indexStart, "the first {index} of a batch")
+        ->default_str("1")
+        ->check(CLI::Range(0, 1000000000))
+        ->group(files);
+    app->add_flag("--skip-existing", o->skipExisting,
+                  "leave outputs that already exist untouched (resumes a batch cut short)")
+        ->group(files);
+    app->add_flag("--strip", o->strip, "drop EXIF, XMP, IPTC and texts; the colour profile stays")->group(files);
+    app->add_flag("--strip-all", o->stripAll, "drop every piece of metadata, the colour profile too")->group(files);
+    app->add_flag("--accept-damaged", o->acceptDamaged,
+                  "read a truncated or corrupt input as far as it decodes, with a warning, instead of failing")
+        ->group(files);
     app->add_flag("--no-autorotate", o->noAutorotate, "keep the stored pixels and the EXIF orientation")->group(files);
     app->add_option("--max-pixels", o->maxPixels, "refuse images with more pixels than this")
         ->capture_default_str()
@@ -148,6 +159,8 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->check(CLI::IsMember({"auto", "reference", "exact", "fourier"}, CLI::ignore_case))
         ->group(running);
     app->add_flag("-q,--quiet", o->quiet, "print errors only")->group(running);
+    app->add_flag("--report-stages", o->reportStages, "a line as each file's reading, filtering and writing begins")
+        ->group("");
     app->add_flag("-v,--verbose", o->verbose, "report each file: size, format, conversions, time")->group(running);
 }
 

@@ -20,8 +20,13 @@ struct CommandOptions {
     std::string presetPath;          // --preset
     std::string savePresetPath;      // --save-preset
     bool force = false;
-    bool strip = false;
+    bool strip = false;              // metadata, keeping the colour profile
+    bool stripAll = false;           // metadata and the colour profile
     bool noAutorotate = false;
+    bool acceptDamaged = false;
+    bool skipExisting = false;
+    int indexStart = 1;
+    bool reportStages = false;       // a line on stderr as each file's stage begins (for tests and wrappers)
     bool dryRun = false;
     bool quiet = false;
     bool verbose = false;

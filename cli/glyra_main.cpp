@@ -1,6 +1,7 @@
 // glyra: applies the star-streak filter to image files by driving the
 // plug-in's entry point exactly as a host does.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -20,6 +21,7 @@
 #include "cli/image_file.h"
 #include "cli/memory_budget.h"
 #include "cli/output_plan.h"
+#include "cli/output_target.h"
 #include "cli/parameter_values.h"
 #include "cli/preset_file.h"
 #include "cli/progress_display.h"
@@ -32,9 +34,33 @@
 
 namespace {
 
-std::atomic<bool> gInterrupted{false};
+// The signal that stopped the work (SIGINT, SIGTERM or SIGHUP), or 0.
+std::atomic<int> gSignal{0};
 
-void OnInterrupt(int) { gInterrupted = true; }
+void OnStopSignal(int signal) {
+    int none = 0;
+    gSignal.compare_exchange_strong(none, signal);
+}
+
+bool Stopped() { return gSignal.load() != 0; }
+
+std::string StopReason() {
+    switch (gSignal.load()) {
+        case SIGTERM: return "stopped by SIGTERM";
+        case SIGHUP: return "stopped by SIGHUP";
+        default: return "cancelled";
+    }
+}
+
+// Ctrl-C, `timeout`, a batch system's time limit and a closed terminal all
+// stop the work the same way: abortProc tells the filter, the decoder and the
+// encoder are stopped, and every unfinished output is removed.
+void InstallStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 int Complain(const std::string& message, int code) {
     std::fprintf(stderr, "glyra: %s\n", message.c_str());
@@ -47,7 +73,15 @@ struct RunSettings {
     ReadOptions reading;
     WriteOptions writing;
     bool verbose = false;
+    bool quiet = false;
+    bool reportStages = false;
 };
+
+void ReportStage(const RunSettings& settings, const char* stage, const std::string& file) {
+    if (!settings.reportStages) return;
+    std::fprintf(stderr, "glyra: stage %s %s\n", stage, file.c_str());
+    std::fflush(stderr);
+}
 
 const char* ChannelName(int channels) {
     switch (channels) {
@@ -81,7 +115,7 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         reading.progress = [progress](int percent) {
             progress->Update(ProgressDisplay::Stage::Reading, percent / 100.0);
         };
-        reading.cancelled = [] { return gInterrupted.load(); };
+        reading.cancelled = [] { return Stopped(); };
         reading.admit = [&](int64_t width, int64_t height, int channels, int depth, std::string* reason) {
             const int64_t need = FilterMemoryNeed(width, height, channels, depth);
             if (!budget->Reserve(need, reason)) return false;
@@ -89,7 +123,16 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             return true;
         };
         ImageFile image;
-        if (!ReadImage(file.input, reading, &image, &failure)) return failure;
+        ReportStage(settings, "reading", file.input);
+        if (!ReadImage(file.input, reading, &image, &failure)) {
+            if (Stopped()) return fail(kExitCancelled, file.input + ": " + StopReason() + " while reading; " +
+                                                           file.output + " was not written");
+            return failure;
+        }
+        if (!image.damage.empty() && (settings.reading.acceptDamaged ? !settings.quiet : settings.verbose))
+            progress->Print("glyra: " + file.input + (settings.reading.acceptDamaged ? ": damaged, read anyway: "
+                                                                                     : ": the decoder noted: ") +
+                            image.damage);
         if (image.HasAlpha() && !FormatHoldsAlpha(file.format))
             return fail(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
                                               " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
@@ -100,37 +143,38 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             progress->Print(file.input + ": " + image.conversion);
 
         FilterRunHooks hooks;
-        hooks.cancelled = [] { return gInterrupted.load(); };
+        hooks.cancelled = [] { return Stopped(); };
         hooks.progress = [progress](int32_t done, int32_t total) {
             if (total > 0) progress->Update(ProgressDisplay::Stage::Filtering, double(done) / double(total));
         };
+        ReportStage(settings, "filtering", file.input);
         const OSErr result = ApplyFilter(&PluginMain, settings.parameters, &image, hooks);
-        if (gInterrupted) return fail(kExitCancelled, file.input + ": cancelled; " + file.output + " was not written");
+        if (Stopped())
+            return fail(kExitCancelled, file.input + ": " + StopReason() + "; " + file.output + " was not written");
         if (result == memFullErr) return fail(kExitTooLarge, file.input + ": not enough memory to filter it");
         if (result != noErr)
             return fail(kExitFilterFailed, file.input + ": the filter failed with result code " + std::to_string(result));
 
-        // Written beside the target and renamed: a failed or cancelled write leaves no partial file.
         WriteOptions writing = settings.writing;
         writing.format = file.format;
         writing.progress = [progress](int percent) {
             progress->Update(ProgressDisplay::Stage::Writing, percent / 100.0);
         };
-        writing.cancelled = [] { return gInterrupted.load(); };
-        const bool toStandardOutput = file.output == "-";
-        const std::string partial = toStandardOutput ? "-" : file.output + ".partial";
-        const bool written = WriteImage(partial, image, writing, &failure);
-        if (!toStandardOutput && (!written || gInterrupted)) std::remove(partial.c_str());
-        if (gInterrupted) return fail(kExitCancelled, file.input + ": cancelled; " + file.output + " was not written");
+        writing.cancelled = [] { return Stopped(); };
+        const OutputTarget target = ChooseOutputTarget(file.output);
+        ReportStage(settings, "writing", file.output);
+        const bool written = WriteImage(target.writePath, image, writing, &failure);
+        if (!written || Stopped()) AbandonOutput(target);
+        if (Stopped())
+            return fail(kExitCancelled, file.input + ": " + StopReason() + " while writing; " + file.output +
+                                            (target.streamed ? " is incomplete" : " was not written"));
         if (!written) {
-            const size_t at = failure.message.find(partial);
-            if (at != std::string::npos) failure.message.replace(at, partial.size(), file.output);
+            const size_t at = failure.message.find(target.writePath);
+            if (at != std::string::npos) failure.message.replace(at, target.writePath.size(), file.output);
             return failure;
         }
-        if (!toStandardOutput && std::rename(partial.c_str(), file.output.c_str()) != 0) {
-            std::remove(partial.c_str());
-            return fail(kExitCannotWrite, file.output + ": " + std::strerror(errno));
-        }
+        std::string error;
+        if (!CommitOutput(target, &error)) return fail(kExitCannotWrite, file.output + ": " + error);
         if (settings.verbose) {
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -188,6 +232,142 @@ int WriteDocuments(const CLI::App& app, const std::string& folder) {
     return written ? kExitDone : Complain("cannot write into " + folder, kExitCannotWrite);
 }
 
+// The options that shape reading and writing.
+RunSettings SettingsFrom(const CommandOptions& options) {
+    RunSettings settings;
+    settings.reading.autorotate = !options.noAutorotate;
+    settings.reading.maxPixels = options.maxPixels;
+    settings.reading.acceptDamaged = options.acceptDamaged;
+    settings.writing.jpegQuality = options.jpegQuality;
+    const std::string subsampling = options.jpegSubsampling;
+    settings.writing.jpegSubsampling = subsampling == "444"   ? WriteOptions::Subsampling::Off
+                                       : subsampling == "420" ? WriteOptions::Subsampling::On
+                                                              : WriteOptions::Subsampling::Auto;
+    settings.writing.progressive = options.progressive;
+    settings.writing.pngCompression = options.pngCompression;
+    const std::map<std::string, WriteOptions::TiffCompression> tiff = {
+        {"none", WriteOptions::TiffCompression::None},       {"lzw", WriteOptions::TiffCompression::Lzw},
+        {"deflate", WriteOptions::TiffCompression::Deflate}, {"zstd", WriteOptions::TiffCompression::Zstd},
+        {"jpeg", WriteOptions::TiffCompression::Jpeg}};
+    std::string tiffName = options.tiffCompression;
+    for (char& c : tiffName) c = char(std::tolower(static_cast<unsigned char>(c)));
+    settings.writing.tiffCompression = tiff.count(tiffName) ? tiff.at(tiffName) : WriteOptions().tiffCompression;
+    settings.writing.webpQuality = options.webpQuality;
+    settings.writing.webpLossless = options.webpLossless;
+    settings.writing.strip = options.stripAll ? WriteOptions::Strip::All
+                             : options.strip  ? WriteOptions::Strip::KeepProfile
+                                              : WriteOptions::Strip::None;
+    settings.verbose = options.verbose && !options.quiet;
+    settings.quiet = options.quiet;
+    settings.reportStages = options.reportStages;
+    return settings;
+}
+
+// An output that --skip-existing leaves alone: a complete file of that name
+// (a .partial beside it is what a cut-short run left, and is redone).
+bool AlreadyWritten(const PlannedFile& file) {
+    if (file.output == "-") return false;
+    struct stat info {};
+    return stat(file.output.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// What the run would do with one planned file, without decoding or writing:
+// its header is read and checked as the run checks it.
+Failure CheckPlannedFile(const PlannedFile& file, const RunSettings& settings) {
+    Failure failure = file.problem;
+    if (failure.code != kExitDone || file.input == "-") return failure;
+    ReadOptions reading = settings.reading;
+    reading.headerOnly = true;
+    const int64_t available = AvailableMemory();
+    reading.admit = [available](int64_t width, int64_t height, int channels, int depth, std::string* reason) {
+        MemoryBudget budget(available);
+        return budget.Reserve(FilterMemoryNeed(width, height, channels, depth), reason);
+    };
+    ImageFile image;
+    if (!ReadImage(file.input, reading, &image, &failure)) return failure;
+    if (image.HasAlpha() && !FormatHoldsAlpha(file.format))
+        failure.Set(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
+                                          " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+    return failure;
+}
+
+// The exit status of a batch: 0, the one reason all failures share, or 1.
+int BatchStatus(const std::vector<Failure>& outcomes) {
+    int code = kExitDone;
+    for (const Failure& outcome : outcomes) {
+        if (outcome.code == kExitDone) continue;
+        code = code == kExitDone || code == outcome.code ? outcome.code : int(kExitSomeFailed);
+    }
+    return code;
+}
+
+void PrintSummary(const std::vector<PlannedFile>& plan, const std::vector<Failure>& outcomes, size_t skipped,
+                  const RunSettings& settings, const char* verb) {
+    size_t failed = 0;
+    for (const Failure& outcome : outcomes) failed += outcome.code != kExitDone;
+    if (plan.size() <= 1 || settings.quiet || (failed == 0 && skipped == 0 && !settings.verbose)) return;
+    std::string line = "glyra: " + std::to_string(plan.size() - failed - skipped) + " of " +
+                       std::to_string(plan.size()) + " files " + verb;
+    if (skipped) line += ", " + std::to_string(skipped) + " already there";
+    if (failed) line += ", " + std::to_string(failed) + " failed:";
+    std::fprintf(stderr, "%s\n", line.c_str());
+    for (size_t i = 0; i < plan.size(); ++i)
+        if (outcomes[i].code != kExitDone) std::fprintf(stderr, "  %s\n", plan[i].input.c_str());
+}
+
+// Shows what would be written and every error the run would meet; writes nothing.
+int DryRun(const std::vector<PlannedFile>& plan, const RunSettings& settings, bool skipExisting) {
+    std::vector<Failure> outcomes(plan.size());
+    size_t skipped = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const PlannedFile& file = plan[i];
+        if (skipExisting && AlreadyWritten(file)) {
+            ++skipped;
+            std::printf("%s -> %s (already there, left alone)\n", file.input.c_str(), file.output.c_str());
+            continue;
+        }
+        outcomes[i] = CheckPlannedFile(file, settings);
+        if (outcomes[i].code != kExitDone)
+            std::fprintf(stderr, "glyra: %s\n", outcomes[i].message.c_str());
+        else
+            std::printf("%s -> %s (%s)\n", file.input.c_str(), file.output.c_str(), FormatName(file.format));
+    }
+    PrintSummary(plan, outcomes, skipped, settings, "would be written");
+    return BatchStatus(outcomes);
+}
+
+// Works through the plan, --jobs files at once; the outcome of each file.
+std::vector<Failure> RunBatch(const std::vector<PlannedFile>& plan, const std::vector<bool>& skip, int jobs,
+                              const RunSettings& settings, ProgressDisplay* progress) {
+    MemoryBudget budget(AvailableMemory());
+    std::vector<Failure> outcomes(plan.size());
+    std::atomic<size_t> next{0};
+    auto worker = [&] {
+        for (size_t i = next++; i < plan.size() && !Stopped(); i = next++) {
+            if (skip[i]) continue;
+            if (plan[i].problem.code != kExitDone) {
+                outcomes[i] = plan[i].problem;
+                progress->Print("glyra: " + outcomes[i].message);
+                progress->FileDone();
+                continue;
+            }
+            progress->StartFile(plan.size() > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(plan.size()) +
+                                                      "] " + plan[i].input
+                                                : plan[i].input);
+            outcomes[i] = ProcessFile(plan[i], settings, &budget, progress);
+            progress->FinishFile();
+            progress->FileDone();
+            if (outcomes[i].code != kExitDone && outcomes[i].code != kExitCancelled)
+                progress->Print("glyra: " + outcomes[i].message);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int j = 1; j < jobs; ++j) threads.emplace_back(worker);
+    worker();
+    for (std::thread& thread : threads) thread.join();
+    return outcomes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,7 +390,7 @@ int main(int argc, char** argv) {
     }
     if (!documents.empty()) return WriteDocuments(app, documents);
 
-    RunSettings settings;
+    RunSettings settings = SettingsFrom(options);
     std::string error;
     if (!GatherParameters(options, &settings.parameters, &error)) return Complain(error, kExitUsage);
     if (!options.savePresetPath.empty() && !WritePreset(options.savePresetPath, settings.parameters, &error))
@@ -220,37 +400,28 @@ int main(int argc, char** argv) {
     OutputRequest request;
     request.positionals = options.positionals;
     request.output = options.output;
-    request.force = options.force;
+    request.force = options.force || options.skipExisting;
+    request.indexStart = options.indexStart;
     ImageFormat format;
     if (!options.format.empty() && FormatFromName(options.format, &format)) request.format = format;
     std::vector<PlannedFile> plan;
     if (!PlanOutputs(request, &plan, &error)) return Complain(error, kExitUsage);
-    if (options.dryRun) {
-        for (const PlannedFile& file : plan)
-            std::printf("%s -> %s (%s)\n", file.input.c_str(), file.output.c_str(), FormatName(file.format));
-        return kExitDone;
-    }
 
-    settings.reading.autorotate = !options.noAutorotate;
-    settings.reading.maxPixels = options.maxPixels;
-    settings.writing.jpegQuality = options.jpegQuality;
-    const std::string subsampling = options.jpegSubsampling;
-    settings.writing.jpegSubsampling = subsampling == "444"   ? WriteOptions::Subsampling::Off
-                                       : subsampling == "420" ? WriteOptions::Subsampling::On
-                                                              : WriteOptions::Subsampling::Auto;
-    settings.writing.progressive = options.progressive;
-    settings.writing.pngCompression = options.pngCompression;
-    const std::map<std::string, WriteOptions::TiffCompression> tiff = {
-        {"none", WriteOptions::TiffCompression::None},       {"lzw", WriteOptions::TiffCompression::Lzw},
-        {"deflate", WriteOptions::TiffCompression::Deflate}, {"zstd", WriteOptions::TiffCompression::Zstd},
-        {"jpeg", WriteOptions::TiffCompression::Jpeg}};
-    std::string tiffName = options.tiffCompression;
-    for (char& c : tiffName) c = char(std::tolower(static_cast<unsigned char>(c)));
-    settings.writing.tiffCompression = tiff.count(tiffName) ? tiff.at(tiffName) : WriteOptions::TiffCompression::Deflate;
-    settings.writing.webpQuality = options.webpQuality;
-    settings.writing.webpLossless = options.webpLossless;
-    settings.writing.strip = options.strip;
-    settings.verbose = options.verbose && !options.quiet;
+    // From here a stop signal cancels: nothing unfinished is left behind.
+    InstallStopSignals();
+    if (!StartImageLibrary(argv[0], &error)) return Complain(error, kExitBadInput);
+    if (options.dryRun) {
+        const int status = DryRun(plan, settings, options.skipExisting);
+        StopImageLibrary();
+        return status;
+    }
+    // The loader's call when the library is attached to the process.
+    DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
+
+    std::vector<bool> skip(plan.size(), false);
+    size_t skipped = 0;
+    for (size_t i = 0; i < plan.size(); ++i)
+        if (options.skipExisting && AlreadyWritten(plan[i])) skip[i] = true, ++skipped;
 
     // The jobs share the machine's cores; each render gets its share of them.
     const int jobs = std::max(1, std::min<int>(options.jobs, int(plan.size())));
@@ -261,55 +432,17 @@ int main(int argc, char** argv) {
     render.threads = options.threads > 0 ? options.threads : std::max(1, WorkerCount(0) / jobs);
     SetPassRenderOptions(render);
 
-    // Ctrl-C from here on cancels: the filter sees it through abortProc, and
-    // nothing is written once it has been pressed.
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &action, nullptr);
-
-    if (!StartImageLibrary(argv[0], &error)) return Complain(error, kExitBadInput);
-    // The loader's call when the library is attached to the process.
-    DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
-
     ProgressDisplay progress(!options.quiet && isatty(STDERR_FILENO) != 0);
-    MemoryBudget budget(AvailableMemory());
-    std::vector<Failure> outcomes(plan.size());
-    std::atomic<size_t> next{0};
-    auto worker = [&] {
-        for (size_t i = next++; i < plan.size() && !gInterrupted; i = next++) {
-            const std::string label =
-                (plan.size() > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(plan.size()) + "] " : "") +
-                plan[i].input;
-            progress.StartFile(label);
-            outcomes[i] = ProcessFile(plan[i], settings, &budget, &progress);
-            progress.FinishFile();
-            if (outcomes[i].code != kExitDone && outcomes[i].code != kExitCancelled)
-                progress.Print("glyra: " + outcomes[i].message);
-        }
-    };
-    std::vector<std::thread> threads;
-    for (int j = 1; j < jobs; ++j) threads.emplace_back(worker);
-    worker();
-    for (std::thread& thread : threads) thread.join();
+    progress.StartBatch(plan.size() - skipped);
+    const std::vector<Failure> outcomes = RunBatch(plan, skip, jobs, settings, &progress);
     StopImageLibrary();
 
-    if (gInterrupted) {
+    if (Stopped()) {
         for (const Failure& outcome : outcomes)
             if (outcome.code == kExitCancelled) std::fprintf(stderr, "glyra: %s\n", outcome.message.c_str());
-        if (plan.size() > 1) std::fprintf(stderr, "glyra: cancelled\n");
-        return kExitCancelled;
+        if (plan.size() > 1) std::fprintf(stderr, "glyra: %s\n", StopReason().c_str());
+        return 128 + gSignal.load();
     }
-    int failed = 0, code = kExitDone;
-    for (const Failure& outcome : outcomes) {
-        if (outcome.code == kExitDone) continue;
-        ++failed;
-        code = code == kExitDone || code == outcome.code ? outcome.code : int(kExitSomeFailed);
-    }
-    if (plan.size() > 1 && (failed > 0 || settings.verbose) && !options.quiet)
-        std::fprintf(stderr, "glyra: %zu of %zu files written%s\n", plan.size() - size_t(failed), plan.size(),
-                     failed ? ", failed:" : "");
-    if (plan.size() > 1 && failed > 0)
-        for (size_t i = 0; i < plan.size(); ++i)
-            if (outcomes[i].code != kExitDone) std::fprintf(stderr, "  %s\n", plan[i].input.c_str());
-    return code;
+    PrintSummary(plan, outcomes, skipped, settings, "written");
+    return BatchStatus(outcomes);
 }

@@ -212,6 +212,24 @@ std::vector<uint8_t> Blob(VipsImage* header, const char* name) {
     return std::vector<uint8_t>(bytes, bytes + length);
 }
 
+// Unlinks the second directory of an EXIF block (the thumbnail's): a
+// thumbnail of the unfiltered picture, and sideways once the picture is
+// turned upright, would show the wrong image in every file browser.
+void DropExifThumbnail(std::vector<uint8_t>* exif) {
+    std::vector<uint8_t>& e = *exif;
+    const size_t start = e.size() >= 6 && std::memcmp(e.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
+    if (e.size() < start + 8) return;
+    const bool little = e[start] == 'I' && e[start + 1] == 'I';
+    if (!little && !(e[start] == 'M' && e[start + 1] == 'M')) return;
+    auto u16 = [&](size_t at) { return uint32_t(little ? e[at] | e[at + 1] << 8 : e[at] << 8 | e[at + 1]); };
+    auto u32 = [&](size_t at) { return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2); };
+    const size_t directory = start + u32(start + 4);
+    if (directory + 2 > e.size()) return;
+    const size_t next = directory + 2 + size_t(u16(directory)) * 12;
+    if (next + 4 > e.size()) return;
+    std::memset(&e[next], 0, 4);
+}
+
 // Sets the orientation entry of an EXIF block's first directory to 1 (upright).
 void ResetExifOrientation(std::vector<uint8_t>* exif) {
     std::vector<uint8_t>& e = *exif;
@@ -236,9 +254,11 @@ void ResetExifOrientation(std::vector<uint8_t>* exif) {
 }
 
 // What a PNG file can carry of the metadata.
-PngMetadata PngMetadataOf(VipsImage* header) {
+PngMetadata PngMetadataOf(VipsImage* header, WriteOptions::Strip strip) {
     PngMetadata metadata;
     metadata.icc = Blob(header, VIPS_META_ICC_NAME);
+    if (strip == WriteOptions::Strip::KeepProfile) return metadata;
+    metadata.iptc = Blob(header, VIPS_META_IPTC_NAME);
     metadata.exif = Blob(header, VIPS_META_EXIF_NAME);
     static const uint8_t kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
     if (metadata.exif.size() >= 6 && std::memcmp(metadata.exif.data(), kExifHeader, 6) == 0)
@@ -271,7 +291,8 @@ bool WritePngFile(const std::string& path, const ImageFile& image, const WriteOp
         return false;
     }
     PngMetadata metadata;
-    if (image.metadata && image.metadata->header && !options.strip) metadata = PngMetadataOf(image.metadata->header);
+    if (image.metadata && image.metadata->header && options.strip != WriteOptions::Strip::All)
+        metadata = PngMetadataOf(image.metadata->header, options.strip);
     const PngPixels pixels{image.pixels.Data(), image.width, image.height, image.channels, image.depth};
     std::function<void(double)> progress;
     if (options.progress) progress = [&options](double done) { options.progress(int(done * 100)); };
@@ -322,6 +343,13 @@ void StopImageLibrary() { vips_shutdown(); }
 
 namespace {
 
+// JPEG decoders report lost or made-up data only as warnings, so JPEG is read
+// failing on the first warning; this one loses nothing (bytes some cameras
+// leave between segments) and is read again without failing on it.
+bool HarmlessWarning(const std::string& message) {
+    return message.find("extraneous bytes before marker") != std::string::npos;
+}
+
 // Reads from a file (path set) or from bytes (bytes set).
 bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const std::string& shown,
               const ReadOptions& options, ImageFile* image, Failure* failure) {
@@ -337,12 +365,21 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     if (!LoaderAllowed(loader, &image->format))
         return failure->Set(kExitBadInput, shown + ": not a PNG, JPEG, TIFF or WebP file");
 
-    // Opening reads the header only: the size is checked before any pixel is decoded.
+    // Opening reads the header only: the size is checked before any pixel is
+    // decoded. Damage is a failure: JPEG's on its first warning, the other
+    // decoders' on their errors (their warnings, such as unknown TIFF tags,
+    // lose nothing).
+    VipsFailOn failOn = options.acceptDamaged              ? VIPS_FAIL_ON_NONE
+                        : image->format == ImageFormat::Jpeg ? VIPS_FAIL_ON_WARNING
+                                                             : VIPS_FAIL_ON_ERROR;
     Ref<VipsImage> loaded;
-    loaded.Reset(bytes ? vips_image_new_from_buffer(bytes->data(), bytes->size(), "", "access",
-                                                    VIPS_ACCESS_SEQUENTIAL, "fail_on", VIPS_FAIL_ON_TRUNCATED, nullptr)
-                       : vips_image_new_from_file(path->c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
-                                                  VIPS_FAIL_ON_TRUNCATED, nullptr));
+    auto open = [&] {
+        loaded.Reset(bytes ? vips_image_new_from_buffer(bytes->data(), bytes->size(), "", "access",
+                                                        VIPS_ACCESS_SEQUENTIAL, "fail_on", failOn, nullptr)
+                           : vips_image_new_from_file(path->c_str(), "access", VIPS_ACCESS_SEQUENTIAL, "fail_on",
+                                                      failOn, nullptr));
+    };
+    open();
     if (!loaded.get()) return failure->Set(kExitBadInput, shown + ": cannot be read (" + LibraryError() + ")");
     const int64_t width = vips_image_get_width(loaded.get()), height = vips_image_get_height(loaded.get());
     if (width > kMaxImageSide || height > kMaxImageSide)
@@ -362,15 +399,51 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     if (options.admit && !options.admit(width, height, vips_image_get_bands(normal.get()), depth, &error))
         return failure->Set(kExitTooLarge, shown + ": " + error);
 
+    if (options.headerOnly) {
+        image->width = int32_t(vips_image_get_width(normal.get()));
+        image->height = int32_t(vips_image_get_height(normal.get()));
+        image->channels = vips_image_get_bands(normal.get());
+        image->depth = depth;
+        return true;
+    }
+
     ProgressHook hook{options.progress, options.cancelled};
     PixelBlock pixels;
-    if (!ToMemory(normal.get(), &pixels, &hook, &error))
-        return failure->Set(kExitBadInput, shown + ": cannot be read (" + error + ")");
+    vips_error_clear();
+    bool decoded = ToMemory(normal.get(), &pixels, &hook, &error);
+    if (!decoded && options.cancelled && options.cancelled())
+        return failure->Set(kExitCancelled, shown + ": cancelled while reading");
+    if (!decoded && failOn == VIPS_FAIL_ON_WARNING && HarmlessWarning(error)) {
+        image->damage = error;
+        image->conversion.clear();
+        failOn = VIPS_FAIL_ON_TRUNCATED;
+        open();
+        if (!loaded.get() || !Normalise(loaded.get(), normal.out(), &image->conversion, &error))
+            return failure->Set(kExitBadInput, shown + ": cannot be read (" + LibraryError() + ")");
+        decoded = ToMemory(normal.get(), &pixels, &hook, &error);
+        if (!decoded && options.cancelled && options.cancelled())
+            return failure->Set(kExitCancelled, shown + ": cancelled while reading");
+    }
+    if (!decoded) {
+        const bool truncated = error.find("end of input") != std::string::npos ||
+                               error.find("end of JPEG file") != std::string::npos ||
+                               error.find("runcat") != std::string::npos;
+        return failure->Set(kExitBadInput, shown + (truncated ? ": truncated (" : ": damaged (") + error +
+                                               "); --accept-damaged reads what can be decoded");
+    }
+    // A file read despite its damage says what the decoder said of it.
+    if (options.acceptDamaged && vips_error_buffer()[0]) image->damage = LibraryError();
 
     // The metadata, kept in a header of its own.
     auto metadata = std::make_shared<ImageMetadata>();
     metadata->header = vips_image_new();
     CopyMetadata(loaded.get(), metadata->header);
+    std::vector<uint8_t> exif = Blob(metadata->header, VIPS_META_EXIF_NAME);
+    if (!exif.empty()) {
+        DropExifThumbnail(&exif);
+        vips_image_set_blob_copy(metadata->header, VIPS_META_EXIF_NAME, exif.data(), exif.size());
+        vips_image_remove(metadata->header, "jpeg-thumbnail-data");
+    }
 
     image->width = int32_t(vips_image_get_width(normal.get()));
     image->height = int32_t(vips_image_get_height(normal.get()));
@@ -452,7 +525,16 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
                        : (sixteen ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB),
                   nullptr))
         return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
-    if (image.metadata && image.metadata->header && !options.strip) CopyMetadata(image.metadata->header, out.get());
+    if (image.metadata && image.metadata->header) {
+        if (options.strip == WriteOptions::Strip::None) {
+            CopyMetadata(image.metadata->header, out.get());
+        } else if (options.strip == WriteOptions::Strip::KeepProfile) {
+            const std::vector<uint8_t> icc = Blob(image.metadata->header, VIPS_META_ICC_NAME);
+            if (!icc.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, icc.data(), icc.size());
+            out.get()->Xres = image.metadata->header->Xres;
+            out.get()->Yres = image.metadata->header->Yres;
+        }
+    }
 
     ProgressHook hook{options.progress, options.cancelled};
     WatchProgress(out.get(), &hook);
@@ -461,7 +543,7 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
     else target.Reset(vips_target_new_to_file(path.c_str()));
     if (!target.get()) return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
 
-    const gboolean strip = options.strip ? TRUE : FALSE;
+    const gboolean strip = options.strip == WriteOptions::Strip::All ? TRUE : FALSE;
     int result = -1;
     switch (options.format) {
         case ImageFormat::Png:  // written above

@@ -32,6 +32,7 @@ struct ImageFile {
     std::shared_ptr<ImageMetadata> metadata;
     ImageFormat format = ImageFormat::Png;  // what the input was
     std::string conversion;  // what was converted on reading, for the verbose report; empty if nothing
+    std::string damage;      // what the decoder said of a file read despite it; empty if nothing
 
     bool HasAlpha() const { return channels == 2 || channels == 4; }
     size_t SampleCount() const { return size_t(width) * size_t(height) * size_t(channels); }
@@ -47,6 +48,12 @@ struct ImageFile {
 struct ReadOptions {
     bool autorotate = true;        // apply the EXIF orientation, and reset it
     int64_t maxPixels = kDefaultMaxPixels;
+    // Damaged files (data lost or made up by the decoder) fail unless this
+    // is set; then they are read as the decoder can, and `damage` says what it said.
+    bool acceptDamaged = false;
+    // Reads and checks the header only (size, limits, colour space, memory),
+    // as the run would before decoding: the image gets its shape, no pixels.
+    bool headerOnly = false;
     std::function<void(int percent)> progress;
     std::function<bool()> cancelled;  // true stops the decoding
     // Asked once the header is read, before any pixel is decoded: false (with
@@ -63,7 +70,9 @@ struct WriteOptions {
     enum class TiffCompression { None, Lzw, Deflate, Zstd, Jpeg } tiffCompression = TiffCompression::Deflate;
     int webpQuality = 92;
     bool webpLossless = false;
-    bool strip = false;            // drop every piece of metadata
+    // What of the metadata is left out: nothing, everything but the colour
+    // profile (dropping it would change the colours every viewer shows), or all.
+    enum class Strip { None, KeepProfile, All } strip = Strip::None;
     std::function<void(int percent)> progress;
     std::function<bool()> cancelled;  // true stops the writing
 };

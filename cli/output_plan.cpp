@@ -1,28 +1,19 @@
 #include "cli/output_plan.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The format an output is written in: --format, else its own extension,
-// else the input's.
-bool OutputFormat(const OutputRequest& request, const std::string& output, const std::string& input,
-                  ImageFormat* format) {
-    if (request.format) {
-        *format = *request.format;
-        return true;
-    }
-    if (output != "-" && FormatFromPath(output, format)) return true;
-    return input != "-" && output.find("{ext}") != std::string::npos && FormatFromPath(input, format);
-}
 
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code error;
@@ -34,28 +25,74 @@ std::string Folder(const std::string& path) {
     return parent.empty() ? "." : parent.string();
 }
 
+// Whether a new file can be made in the folder: one is made and removed, as
+// permissions alone do not tell (root may write everywhere, yet not in /proc
+// or on a read-only mount). Empty when it can; else the reason.
+std::string FolderRefusal(const std::string& folder) {
+    std::error_code fsError;
+    if (!fs::is_directory(folder, fsError)) return "the folder " + folder + " does not exist";
+    std::string probe = (fs::path(folder) / ".glyra-probe-XXXXXX").string();
+    const int descriptor = mkstemp(&probe[0]);
+    if (descriptor < 0) return "the folder " + folder + " cannot be written (" + std::strerror(errno) + ")";
+    close(descriptor);
+    unlink(probe.c_str());
+    return "";
+}
+
+// What an input is when it is no image the command can name an output for.
+std::string NotAnImage(const std::string& input) {
+    std::error_code fsError;
+    if (fs::is_directory(input, fsError)) return input + ": is a folder, not an image";
+    if (!fs::exists(input, fsError)) return input + ": " + std::strerror(ENOENT);
+    const std::string extension = fs::path(input).extension().string();
+    return input + ": not an image (" + (extension.empty() ? "no extension" : "a " + extension + " file") +
+           "); glyra reads PNG, JPEG, TIFF and WebP";
+}
+
 }  // namespace
 
-std::string ExpandPattern(const std::string& pattern, const std::string& input, ImageFormat format, size_t index) {
+bool ExpandPattern(const std::string& pattern, const std::string& input, ImageFormat format, long long index,
+                   std::string* out, std::string* error) {
     const fs::path path(input == "-" ? "stdin" : input);
-    const std::string fields[][2] = {{"{stem}", path.stem().string()},
-                                     {"{name}", path.filename().string()},
-                                     {"{ext}", FormatExtension(format)},
-                                     {"{dir}", Folder(input)},
-                                     {"{index}", std::to_string(index)}};
-    std::string out;
+    const std::map<std::string, std::string> fields = {{"stem", path.stem().string()},
+                                                       {"name", path.filename().string()},
+                                                       {"ext", FormatExtension(format)},
+                                                       {"dir", Folder(input)}};
+    out->clear();
     for (size_t at = 0; at < pattern.size();) {
-        bool replaced = false;
-        for (const auto& field : fields)
-            if (pattern.compare(at, field[0].size(), field[0]) == 0) {
-                out += field[1];
-                at += field[0].size();
-                replaced = true;
-                break;
+        if (pattern[at] != '{') {
+            *out += pattern[at++];
+            continue;
+        }
+        const size_t end = pattern.find('}', at);
+        if (end == std::string::npos) {
+            *error = pattern + ": a '{' without its '}'";
+            return false;
+        }
+        const std::string field = pattern.substr(at + 1, end - at - 1);
+        at = end + 1;
+        auto known = fields.find(field);
+        if (known != fields.end()) {
+            *out += known->second;
+            continue;
+        }
+        // {index} or {index:N} / {index:0N}: at least N digits, zero-padded.
+        if (field == "index" || field.rfind("index:", 0) == 0) {
+            const std::string width = field.size() > 6 ? field.substr(6) : "";
+            if (!width.empty() && (width.size() > 2 || !std::all_of(width.begin(), width.end(), ::isdigit))) {
+                *error = "{" + field + "}: the width of {index} is a number, as in {index:04}";
+                return false;
             }
-        if (!replaced) out += pattern[at++];
+            std::string digits = std::to_string(index);
+            const size_t wanted = width.empty() ? 0 : size_t(std::stoi(width));
+            if (digits.size() < wanted) digits.insert(0, wanted - digits.size(), '0');
+            *out += digits;
+            continue;
+        }
+        *error = "{" + field + "}: no such field in an output pattern; use {stem} {name} {ext} {dir} {index} {index:04}";
+        return false;
     }
-    return out;
+    return true;
 }
 
 bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, std::string* error) {
@@ -87,25 +124,44 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
         *error = "several inputs cannot all go to standard output";
         return false;
     }
+    if (pattern) {
+        std::string expanded;  // the pattern's own mistakes are the command's, not an input's
+        if (!ExpandPattern(target, "x.png", ImageFormat::Png, 1, &expanded, error)) return false;
+    }
 
     std::set<std::string> outputs;
+    std::map<std::string, std::string> folders;  // checked once each
     for (size_t i = 0; i < inputs.size(); ++i) {
         const std::string& input = inputs[i];
-        PlannedFile file{input, target, ImageFormat::Png};
+        PlannedFile file{input, target, ImageFormat::Png, {}};
+        ImageFormat inputFormat = ImageFormat::Png;
+        const bool inputNamed = input != "-" && FormatFromPath(input, &inputFormat);
         if (folder || pattern) {
-            ImageFormat format;
-            if (!request.format && (input == "-" || !FormatFromPath(input, &format)) && !pattern) {
-                *error = input + ": give --format for its output, as its own name shows none";
-                return false;
-            }
             const std::string name = pattern ? target : (fs::path(target) / "{stem}.{ext}").string();
-            if (!OutputFormat(request, name, input, &file.format)) {
-                *error = ExpandPattern(target, input, ImageFormat::Png, i + 1) +
-                         ": the name shows no format (.png, .jpg, .tif, .webp); give --format or {ext}";
-                return false;
+            const bool usesExt = name.find("{ext}") != std::string::npos;
+            const long long index = request.indexStart + (long long)(i);
+            if (request.format) {
+                file.format = *request.format;
+            } else if (usesExt) {
+                if (!inputNamed) {
+                    file.problem.Set(kExitBadInput,
+                                     input == "-" ? "standard input: give --format for its output" : NotAnImage(input));
+                    plan->push_back(file);
+                    continue;
+                }
+                file.format = inputFormat;
+            } else {
+                std::string shown;
+                ExpandPattern(name, input, ImageFormat::Png, index, &shown, error);
+                if (!FormatFromPath(shown, &file.format)) {
+                    *error = shown + ": the name shows no format (.png, .jpg, .tif, .webp); give --format or {ext}";
+                    return false;
+                }
             }
-            file.output = ExpandPattern(name, input, file.format, i + 1);
-        } else if (!OutputFormat(request, target, input, &file.format)) {
+            if (!ExpandPattern(name, input, file.format, index, &file.output, error)) return false;
+        } else if (request.format) {
+            file.format = *request.format;
+        } else if (target == "-" || !FormatFromPath(target, &file.format)) {
             *error = target == "-" ? "writing to standard output needs --format (" + std::string(kFormatNames) + ")"
                                    : target + ": the output must end in .png, .jpg, .jpeg, .tif, .tiff or .webp, or give --format";
             return false;
@@ -115,14 +171,21 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
                 *error = file.output + ": two inputs would be written to the same file";
                 return false;
             }
-            const std::string parent = Folder(file.output);
-            if (!fs::is_directory(parent, fsError)) {
-                *error = file.output + ": the folder " + parent + " does not exist";
-                return false;
-            }
-            if (access(parent.c_str(), W_OK) != 0) {
-                *error = file.output + ": the folder " + parent + " cannot be written (" + std::strerror(errno) + ")";
-                return false;
+            // An existing device or pipe is written into, not made anew in its folder.
+            struct stat info {};
+            const bool special = stat(file.output.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+            if (special) {
+                if (access(file.output.c_str(), W_OK) != 0) {
+                    *error = file.output + ": cannot be written (" + std::strerror(errno) + ")";
+                    return false;
+                }
+            } else {
+                const std::string parent = Folder(file.output);
+                if (!folders.count(parent)) folders[parent] = FolderRefusal(parent);
+                if (!folders[parent].empty()) {
+                    *error = file.output + ": " + folders[parent];
+                    return false;
+                }
             }
             if (!request.force && SameFile(input, file.output)) {
                 *error = file.output + " is the input; use --force to replace it";

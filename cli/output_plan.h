@@ -3,8 +3,9 @@
 //   glyra IN OUT                 one input, one output
 //   glyra IN... -o DIR           into a folder, each under its own name
 //   glyra IN... -o PATTERN       names from a pattern: {stem} (the input's name without
-//                                extension), {name}, {ext} (the output format's extension),
-//                                {dir} (the input's folder), {index} (1, 2, ...)
+//                                extension), {name} (with it), {ext} (the output format's
+//                                extension), {dir} (the input's folder), {index} (1, 2, ...;
+//                                {index:04} pads to four digits)
 //   "-" is standard input or standard output; writing there needs --format.
 #pragma once
 
@@ -12,12 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "cli/exit_codes.h"
 #include "cli/image_format.h"
 
 struct PlannedFile {
     std::string input;
     std::string output;
-    ImageFormat format;  // of the output
+    ImageFormat format = ImageFormat::Png;  // of the output
+    // An input that cannot be worked on (not an image, a folder): it fails
+    // alone, with this, and the batch goes on.
+    Failure problem;
 };
 
 struct OutputRequest {
@@ -25,13 +30,16 @@ struct OutputRequest {
     std::string output;                    // -o, or empty
     std::optional<ImageFormat> format;     // --format, when given
     bool force = false;                    // an output may replace its input
+    long long indexStart = 1;              // the first {index}
 };
 
-// The plan, or false with a message of what is wrong. Checks that every
-// output's folder exists and can be written, that no two outputs are the same
-// file, that no output is its own input without force, and that every output
-// has a format.
+// The plan, or false with a message of what is wrong with the command as a
+// whole. Checks that every output's folder exists and a file can be made in
+// it, that no two outputs are the same file, that no output is its own input
+// without force, and that every output has a format.
 bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, std::string* error);
 
-// A pattern's fields filled for one input.
-std::string ExpandPattern(const std::string& pattern, const std::string& input, ImageFormat format, size_t index);
+// A pattern's fields filled for one input; false (with the message) for a
+// field the pattern language does not have.
+bool ExpandPattern(const std::string& pattern, const std::string& input, ImageFormat format, long long index,
+                   std::string* out, std::string* error);

@@ -19,11 +19,41 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp, png_const_charp) {}
 
+// The iCCP chunk's body: a profile name, compression method 0, the zlib stream.
+// libpng's png_set_iCCP refuses profiles it considers wrong (the widespread
+// HP sRGB profile among them), some with an error that would end the write,
+// others by dropping them; a photograph's profile is written as it came.
+bool IccChunk(const std::vector<uint8_t>& profile, std::vector<uint8_t>* chunk) {
+    static const char kName[] = "icc";
+    uLongf packed = compressBound(uLong(profile.size()));
+    chunk->assign(sizeof kName + 1 + packed, 0);
+    std::memcpy(chunk->data(), kName, sizeof kName);  // with its NUL; the method byte after it is 0
+    if (compress2(chunk->data() + sizeof kName + 1, &packed, profile.data(), uLong(profile.size()), 9) != Z_OK)
+        return false;
+    chunk->resize(sizeof kName + 1 + packed);
+    return true;
+}
+
+// A raw profile as ImageMagick and exiftool store one in PNG: "\nTYPE\n", the
+// byte count right-aligned in 8 columns, then the bytes in hex, 36 to a line.
+std::string RawProfileText(const char* type, const uint8_t* bytes, size_t size) {
+    static const char kHex[] = "0123456789abcdef";
+    char count[24];
+    std::snprintf(count, sizeof count, "%8zu", size);
+    std::string text = std::string("\n") + type + "\n" + count;
+    for (size_t i = 0; i < size; ++i) {
+        if (i % 36 == 0) text += '\n';
+        text += kHex[bytes[i] >> 4];
+        text += kHex[bytes[i] & 15];
+    }
+    return text + "\n";
+}
+
 // The encoding frame holds no C++ object of its own: a longjmp out of libpng
 // skips no destructor.
 bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
             const std::function<void(double)>* progress, const std::function<bool()>* cancelled,
-            std::vector<png_text>* texts, PngFailure* failure) {
+            std::vector<png_text>* texts, std::vector<uint8_t>* iccChunk, PngFailure* failure) {
     static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                       PNG_COLOR_TYPE_RGB_ALPHA};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, PngError, PngWarning);
@@ -46,8 +76,17 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
     png_set_IHDR(png, info, png_uint_32(pixels.width), png_uint_32(pixels.height), pixels.depth,
                  kColorTypes[pixels.channels], interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!metadata.icc.empty())
-        png_set_iCCP(png, info, "icc", PNG_COMPRESSION_TYPE_BASE, metadata.icc.data(), png_uint_32(metadata.icc.size()));
+    if (!iccChunk->empty()) {
+        // Before PLTE and IDAT, as iCCP must be.
+        static const png_byte kIccp[] = "iCCP";
+        png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_ALWAYS, kIccp, 1);
+        png_unknown_chunk chunk{};
+        std::memcpy(chunk.name, kIccp, 5);
+        chunk.data = iccChunk->data();
+        chunk.size = iccChunk->size();
+        chunk.location = PNG_HAVE_IHDR;
+        png_set_unknown_chunks(png, info, &chunk, 1);
+    }
     if (!metadata.exif.empty())
         png_set_eXIf_1(png, info, png_uint_32(metadata.exif.size()), const_cast<png_bytep>(metadata.exif.data()));
     if (metadata.pixelsPerMetre > 0) {
@@ -71,7 +110,9 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
                 }
             }
         }
-    png_write_end(png, info);
+    // Every chunk went before the image data; handing the info again would
+    // write eXIf a second time (libpng 1.6 does not mark it written).
+    png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
 }
@@ -105,8 +146,29 @@ bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, 
         text.itxt_length = metadata.xmp.size();
         texts.push_back(text);
     }
+    std::string iptcKey, iptcText;
+    if (!metadata.iptc.empty()) {
+        static const char kPhotoshop[] = "Photoshop 3.0";  // JPEG's APP13 name, with its NUL
+        const bool resources = metadata.iptc.size() > sizeof kPhotoshop &&
+                               std::memcmp(metadata.iptc.data(), kPhotoshop, sizeof kPhotoshop) == 0;
+        const size_t skip = resources ? sizeof kPhotoshop : 0;
+        iptcKey = resources ? "Raw profile type 8bim" : "Raw profile type iptc";
+        iptcText = RawProfileText(resources ? "8bim" : "iptc", metadata.iptc.data() + skip, metadata.iptc.size() - skip);
+        png_text text{};
+        text.compression = PNG_TEXT_COMPRESSION_zTXt;
+        text.key = &iptcKey[0];
+        text.text = &iptcText[0];
+        text.text_length = iptcText.size();
+        texts.push_back(text);
+    }
+    std::vector<uint8_t> iccChunk;
+    if (!metadata.icc.empty() && !IccChunk(metadata.icc, &iccChunk)) {
+        *error = "cannot compress the colour profile";
+        return false;
+    }
     PngFailure failure;
-    if (Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &failure)) return true;
+    if (Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &iccChunk, &failure))
+        return true;
     *error = failure.message;
     return false;
 }

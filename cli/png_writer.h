@@ -13,7 +13,11 @@
 #include <vector>
 
 struct PngMetadata {
-    std::vector<uint8_t> icc;   // iCCP
+    std::vector<uint8_t> icc;   // iCCP, written as it came (libpng's own profile checks are not applied)
+    // zTXt "Raw profile type 8bim" (Photoshop resources, as JPEG's APP13
+    // holds IPTC) or "Raw profile type iptc" (bare IPTC records), as
+    // ImageMagick and exiftool keep them in PNG.
+    std::vector<uint8_t> iptc;
     std::vector<uint8_t> exif;  // eXIf (without the "Exif\0\0" of JPEG's segment)
     std::string xmp;            // iTXt "XML:com.adobe.xmp"
     std::vector<std::pair<std::string, std::string>> texts;  // tEXt

@@ -14,6 +14,18 @@ const char* StageName(ProgressDisplay::Stage stage) {
 }
 }  // namespace
 
+void ProgressDisplay::StartBatch(size_t files) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    batchFiles_ = files;
+    filesDone_ = 0;
+    batchStart_ = std::chrono::steady_clock::now();
+}
+
+void ProgressDisplay::FileDone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++filesDone_;
+}
+
 void ProgressDisplay::StartFile(const std::string& label) {
     std::lock_guard<std::mutex> lock(mutex_);
     label_ = label;
@@ -35,8 +47,17 @@ void ProgressDisplay::Update(Stage stage, double done) {
 
 void ProgressDisplay::Draw(int percent, Stage stage) {
     const int filled = percent * 30 / 100;
-    std::fprintf(stderr, "\r[%s%s] %3d%% %s %s\x1b[K", std::string(size_t(filled), '#').c_str(),
-                 std::string(size_t(30 - filled), ' ').c_str(), percent, StageName(stage), label_.c_str());
+    char eta[32] = "";
+    if (batchFiles_ > 1 && filesDone_ > 0 && filesDone_ < batchFiles_) {
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - batchStart_).count();
+        const long seconds = long(elapsed / double(filesDone_) * double(batchFiles_ - filesDone_) + 0.5);
+        if (seconds >= 3600)
+            std::snprintf(eta, sizeof eta, "  ETA %ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+        else
+            std::snprintf(eta, sizeof eta, "  ETA %ld:%02ld", seconds / 60, seconds % 60);
+    }
+    std::fprintf(stderr, "\r[%s%s] %3d%% %s %s%s\x1b[K", std::string(size_t(filled), '#').c_str(),
+                 std::string(size_t(30 - filled), ' ').c_str(), percent, StageName(stage), label_.c_str(), eta);
     std::fflush(stderr);
     drawn_ = true;
 }

@@ -127,7 +127,13 @@ TEST_F(GlyraCommand, CarriesProfileExifXmpResolutionAndTextsAndStripsThemOnReque
                 EXPECT_EQ(Text(MetadataBytes(out, "png-comment-0-Title")), "Harbour at night");
             }
 
+            // --strip drops what describes the shot; the profile stays, or every viewer shifts the colours.
             ASSERT_EQ(Run("--strip " + Path(input) + " " + Path(output)).status, 0);
+            const ImageFile stripped = Read(Path(output));
+            EXPECT_EQ(MetadataBytes(stripped, VIPS_META_ICC_NAME), m.icc);
+            EXPECT_TRUE(MetadataBytes(stripped, VIPS_META_XMP_NAME).empty());
+            EXPECT_TRUE(MetadataBytes(stripped, "exif-ifd0-Make").empty());
+            ASSERT_EQ(Run("--strip-all " + Path(input) + " " + Path(output)).status, 0);
             const ImageFile bare = Read(Path(output));
             EXPECT_TRUE(MetadataBytes(bare, VIPS_META_ICC_NAME).empty());
             EXPECT_TRUE(MetadataBytes(bare, VIPS_META_XMP_NAME).empty());
