@@ -1,3 +1,4 @@
+#include <algorithm>
 // The renderer's benchmark: synthetic scenes rendered by the reference path
 // and by the fast paths in the same run, each in a child process of its own
 // so that its peak memory is its own. Prints one table: times, their ratio,
@@ -291,6 +292,80 @@ void RunCommandCase(const Case& c, bool withReference) {
     std::fflush(stdout);
 }
 
+// ---- Output settings: the time and size of each format's defaults and choices ----
+
+// One scene written by the command under several output settings; times and
+// sizes against PNG at the default level in the same run.
+// smooth: a photograph's sky and grain instead of the scene's noise, which
+// compresses far less.
+void RunOutputSettings(const Case& c, bool smooth) {
+    const std::string folder = "/tmp/glyra-bench-out-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    const std::string input = folder + "/in.tif";
+    {
+        // A TIFF input without compression: reading it costs the same for every row.
+        WriteOptions options;
+        options.format = ImageFormat::Tiff;
+        options.tiffCompression = WriteOptions::TiffCompression::None;
+        SceneShape shape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
+        const std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
+        ImageFile image;
+        image.width = c.width;
+        image.height = c.height;
+        image.depth = c.depth;
+        image.channels = c.colorPlanes;
+        image.pixels = PixelBlock(image.SampleCount() * size_t(c.depth / 8));
+        uint32_t grain = 1;
+        for (size_t i = 0; i < planes[0].size(); ++i)
+            for (size_t p = 0; p < planes.size(); ++p) {
+                double value = planes[p][i];
+                if (smooth) {
+                    const double y = double(i / size_t(c.width)) / c.height, x = double(i % size_t(c.width));
+                    grain = grain * 1664525u + 1013904223u;
+                    const double sky = 0.08 + 0.25 * y + 0.06 * std::sin(x * 0.01 + double(p)) +
+                                       (grain >> 24) / 255.0 * 0.01;
+                    value = value > 0.9 ? value : sky;  // the scene's highlights on a smooth sky
+                }
+                image.SetSample(i * planes.size() + p,
+                                c.depth == 16 ? uint16_t(std::min(65535L, std::lround(value * 65535.0)))
+                                              : ExportSample8(float(value)));
+            }
+        Failure failure;
+        if (!WriteImage(input, image, options, &failure)) std::fprintf(stderr, "%s\n", failure.message.c_str());
+    }
+    struct Setting {
+        const char* name;
+        std::vector<std::string> options;
+        const char* extension;
+    };
+    const Setting settings[] = {
+        {"PNG, default (level 1)", {}, "png"},
+        {"PNG, --png-compression 9", {"--png-compression", "9"}, "png"},
+        {"TIFF, default (deflate)", {}, "tif"},
+        {"TIFF, lzw", {"--tiff-compression", "lzw"}, "tif"},
+        {"TIFF, none", {"--tiff-compression", "none"}, "tif"},
+    };
+    double pngSeconds = 0, pngBytes = 0;
+    for (const Setting& setting : settings) {
+        const std::string output = folder + "/out." + setting.extension;
+        std::vector<std::string> arguments = {GLYRA_BINARY};
+        arguments.insert(arguments.end(), setting.options.begin(), setting.options.end());
+        arguments.push_back(input);
+        arguments.push_back(output);
+        const CommandOutcome outcome = RunCommand(arguments);
+        struct stat info {};
+        const double bytes = stat(output.c_str(), &info) == 0 ? double(info.st_size) : 0;
+        std::remove(output.c_str());
+        if (pngSeconds == 0) pngSeconds = outcome.seconds, pngBytes = bytes;
+        std::printf("| glyra %-28s | %-26s | %7.2f s | %5.2fx the PNG time | %7.1f MB | %+5.1f %% size |\n",
+                    (c.name + (smooth ? ", smooth" : ", noisy")).c_str(), setting.name, outcome.seconds, outcome.seconds / std::max(pngSeconds, 1e-9),
+                    bytes / 1e6, pngBytes > 0 ? (bytes / pngBytes - 1) * 100 : 0.0);
+        std::fflush(stdout);
+    }
+    std::remove(input.c_str());
+    rmdir(folder.c_str());
+}
+
 std::vector<Case> Cases(bool quick) {
     auto make = [](std::string name, int32_t w, int32_t h, int planes, int depth, double share, int16_t lines,
                    bool longest = false, int32_t rw = 0, int32_t rh = 0) {
@@ -372,6 +447,13 @@ int main(int argc, char** argv) {
         bool picked = only.empty();
         for (const std::string& part : only) picked = picked || ("glyra " + c.name).find(part) != std::string::npos;
         if (picked) RunCommandCase(c, withReference && !gFastOnly);
+    }
+    if (only.empty() || std::find(only.begin(), only.end(), "outputs") != only.end()) {
+        std::printf("\n| %-34s | %-26s | %9s | %-20s | %10s | %-12s |\n", "scene (default parameters)", "output",
+                    "time", "against PNG", "size", "size");
+        for (const Case& c : {Case{"12 MP RGB 8-bit", 4000, 3000, 3, 8, 0.001, 2, false, 0, 0},
+                              Case{"12 MP RGB 16-bit", 4000, 3000, 3, 16, 0.001, 2, false, 0, 0}})
+            for (bool smooth : {true, false}) RunOutputSettings(c, smooth);
     }
     std::printf("\n* the reference at the smaller size named in the ratio column; the fast time is at full size.\n"
                 "peak: the render's own memory beyond the scene's planes (peak resident set); for the glyra\n"

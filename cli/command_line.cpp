@@ -133,7 +133,7 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->capture_default_str()
         ->check(CLI::Range(0, 9))
         ->group(quality);
-    app->add_option("--tiff-compression", o->tiffCompression, "TIFF compression: none, lzw, deflate, zstd, jpeg")
+    app->add_option("--tiff-compression", o->tiffCompression, "TIFF compression: none, lzw, deflate (at its fastest level, with the predictor), zstd, jpeg")
         ->capture_default_str()
         ->check(CLI::IsMember({"none", "lzw", "deflate", "zstd", "jpeg"}, CLI::ignore_case))
         ->group(quality);

@@ -3,6 +3,8 @@
 #include <vips/vips.h>
 
 #include "cli/png_writer.h"
+#include "cli/exif_directories.h"
+#include "cli/tiff_writer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -307,6 +309,35 @@ bool WritePngFile(const std::string& path, const ImageFile& image, const WriteOp
     return written;
 }
 
+bool WriteTiffFile(const std::string& path, const ImageFile& image, const WriteOptions& options, std::string* error) {
+    TiffMetadata metadata;
+    VipsImage* header = image.metadata ? image.metadata->header : nullptr;
+    if (header && options.strip != WriteOptions::Strip::All) {
+        metadata.icc = Blob(header, VIPS_META_ICC_NAME);
+        if (header->Xres > 0 && header->Xres != 1.0) metadata.pixelsPerInch = header->Xres * 25.4;
+        if (options.strip == WriteOptions::Strip::None) {
+            metadata.exif = Blob(header, VIPS_META_EXIF_NAME);
+            metadata.xmp = Blob(header, VIPS_META_XMP_NAME);
+            metadata.iptc = Blob(header, VIPS_META_IPTC_NAME);
+            int orientation = 0;
+            if (vips_image_get_typeof(header, VIPS_META_ORIENTATION) &&
+                vips_image_get_int(header, VIPS_META_ORIENTATION, &orientation) == 0)
+                metadata.orientation = orientation;
+        }
+    }
+    const TiffPixels pixels{image.pixels.Data(), image.width, image.height, image.channels, image.depth};
+    TiffCompression compression = TiffCompression::Deflate;
+    switch (options.tiffCompression) {
+        case WriteOptions::TiffCompression::None: compression = TiffCompression::None; break;
+        case WriteOptions::TiffCompression::Lzw: compression = TiffCompression::Lzw; break;
+        case WriteOptions::TiffCompression::Zstd: compression = TiffCompression::Zstd; break;
+        default: break;
+    }
+    std::function<void(double)> progress;
+    if (options.progress) progress = [&options](double done) { options.progress(int(done * 100)); };
+    return WriteTiff(path, pixels, metadata, compression, progress, options.cancelled, error);
+}
+
 std::vector<uint8_t> ReadStandardInput() {
     std::vector<uint8_t> bytes;
     uint8_t chunk[1 << 16];
@@ -439,6 +470,8 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     metadata->header = vips_image_new();
     CopyMetadata(loaded.get(), metadata->header);
     std::vector<uint8_t> exif = Blob(metadata->header, VIPS_META_EXIF_NAME);
+    // libvips reads no EXIF from TIFF: libtiff's EXIF and GPS directories give it.
+    if (exif.empty() && image->format == ImageFormat::Tiff && path) exif = ReadTiffExif(*path);
     if (!exif.empty()) {
         DropExifThumbnail(&exif);
         vips_image_set_blob_copy(metadata->header, VIPS_META_EXIF_NAME, exif.data(), exif.size());
@@ -498,6 +531,11 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
         std::string error;
         if (WritePngFile(path, image, options, &error)) return true;
         return failure->Set(kExitCannotWrite, shown + ": cannot write PNG (" + error + ")");
+    }
+    if (options.format == ImageFormat::Tiff && options.tiffCompression != WriteOptions::TiffCompression::Jpeg) {
+        std::string error;
+        if (WriteTiffFile(path, image, options, &error)) return true;
+        return failure->Set(kExitCannotWrite, shown + ": cannot write TIFF (" + error + ")");
     }
     // Eight-bit formats take 16-bit samples rounded to the nearest 8-bit value.
     const bool reduce = image.depth == 16 && !FormatHoldsSixteenBits(options.format);

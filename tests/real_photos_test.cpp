@@ -392,3 +392,39 @@ TEST_F(GlyraCommand, TheExifThumbnailIsDroppedAndIptcReachesPng) {
     EXPECT_NE(raw.find("\n8bim\n"), std::string::npos) << raw;
     EXPECT_NE(raw.find("486172626f7572"), std::string::npos) << "the caption's bytes, in hex: " << raw;
 }
+
+TEST_F(GlyraCommand, GpsAndCameraTagsSurviveATripThroughTiff) {
+    // EXIF of a first directory with Make and a GPS directory: latitude N 59 19 12.34.
+    std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](uint32_t v) {
+        exif.push_back(uint8_t(v));
+        exif.push_back(uint8_t(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    u16(2);
+    u16(0x010F); u16(2); u32(6); u32(38);      // Make at 38
+    u16(0x8825); u16(4); u32(1); u32(44);      // GPS directory at 44
+    u32(0);
+    for (char c : std::string("Glyra")) exif.push_back(uint8_t(c));
+    exif.push_back(0);                          // 38..43
+    u16(2);                                     // GPS directory at 44
+    u16(0x0001); u16(2); u32(2); exif.push_back('N'); exif.push_back(0); u16(0);
+    u16(0x0002); u16(5); u32(3); u32(74);      // three rationals at 74
+    u32(0);
+    u32(59); u32(1); u32(19); u32(1); u32(1234); u32(100);
+    WriteShot(Path("gps.jpg"), 96, 64, {{VIPS_META_EXIF_NAME, exif}});
+    ASSERT_EQ(Run(Path("gps.jpg") + " " + Path("gps.tif")).status, 0);
+    ASSERT_EQ(Run(Path("gps.tif") + " " + Path("back.jpg")).status, 0);
+    const ImageFile back = Read(Path("back.jpg"));
+    const std::vector<uint8_t> makeBytes = MetadataBytes(back, "exif-ifd0-Make");
+    const std::string make(makeBytes.begin(), makeBytes.end());
+    EXPECT_EQ(make.rfind("Glyra", 0), 0u) << make;
+    const std::vector<uint8_t> latitude = MetadataBytes(back, "exif-ifd3-GPSLatitude");
+    const std::string text(latitude.begin(), latitude.end());
+    EXPECT_EQ(text.rfind("59/1 19/1 1234/100", 0), 0u) << text;
+    const std::vector<uint8_t> reference = MetadataBytes(back, "exif-ifd3-GPSLatitudeRef");
+    EXPECT_EQ(std::string(reference.begin(), reference.end()).rfind("N", 0), 0u);
+}
