@@ -235,7 +235,7 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments) {
         std::vector<char*> argv;
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
-        std::freopen("/dev/null", "w", stderr);
+        if (!std::freopen("/dev/null", "w", stderr)) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }

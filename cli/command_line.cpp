@@ -212,22 +212,73 @@ std::string ManPage(const CLI::App& app) {
     return out.str();
 }
 
+namespace {
+
+// What each option that takes a value completes to: a list of words, or
+// "files" / "folders" / "presets"; options not listed take a free value.
+struct CompletionChoice {
+    const char* option;  // long name
+    const char* words;   // space-separated, or a kind
+};
+const CompletionChoice kCompletionChoices[] = {
+    {"format", "png jpeg tiff webp"},
+    {"threshold-type", "plain average weighted"},
+    {"render", "auto reference exact fourier"},
+    {"jpeg-subsampling", "auto 444 420"},
+    {"tiff-compression", "none lzw deflate zstd jpeg"},
+    {"preset", "presets"},
+    {"save-preset", "presets"},
+    {"output", "folders"},
+};
+
+const char* ChoiceOf(const std::string& option) {
+    for (const CompletionChoice& choice : kCompletionChoices)
+        if (option == choice.option) return choice.words;
+    return nullptr;
+}
+
+// The options a user may type (hidden ones left out), each with its names.
+std::vector<const CLI::Option*> ShownOptions(const CLI::App& app) {
+    std::vector<const CLI::Option*> shown;
+    for (const CLI::Option* option : app.get_options())
+        if (!option->get_group().empty() && !option->get_lnames().empty()) shown.push_back(option);
+    return shown;
+}
+
+bool IsFlag(const CLI::Option* option) { return option->get_items_expected_max() == 0; }
+
+std::string NamesPattern(const CLI::Option* option) {
+    std::string pattern;
+    for (const std::string& name : option->get_snames()) pattern += (pattern.empty() ? "-" : "|-") + name;
+    for (const std::string& name : option->get_lnames()) pattern += (pattern.empty() ? "--" : "|--") + name;
+    return pattern;
+}
+
+}  // namespace
+
 std::string BashCompletion(const CLI::App& app) {
     std::ostringstream out;
     std::string words;
-    for (const std::string& name : LongNames(app)) words += name + " ";
+    for (const CLI::Option* option : ShownOptions(app)) {
+        for (const std::string& name : option->get_snames()) words += "-" + name + " ";
+        for (const std::string& name : option->get_lnames()) words += "--" + name + " ";
+    }
     out << "# bash completion for glyra " GLYRA_VERSION_TEXT "\n"
         << "_glyra() {\n"
         << "  local current=\"${COMP_WORDS[COMP_CWORD]}\" previous=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
-        << "  case \"$previous\" in\n"
-        << "    --format) COMPREPLY=($(compgen -W 'png jpeg tiff webp' -- \"$current\")); return ;;\n"
-        << "    --threshold-type) COMPREPLY=($(compgen -W 'plain average weighted' -- \"$current\")); return ;;\n"
-        << "    --render) COMPREPLY=($(compgen -W 'auto reference exact fourier' -- \"$current\")); return ;;\n"
-        << "    --jpeg-subsampling) COMPREPLY=($(compgen -W 'auto 444 420' -- \"$current\")); return ;;\n"
-        << "    --tiff-compression) COMPREPLY=($(compgen -W 'none lzw deflate zstd jpeg' -- \"$current\")); return ;;\n"
-        << "    --preset|--save-preset) COMPREPLY=($(compgen -f -X '!*.toml' -- \"$current\")); return ;;\n"
-        << "    -o|--output) COMPREPLY=($(compgen -d -- \"$current\")); return ;;\n"
-        << "  esac\n"
+        << "  case \"$previous\" in\n";
+    for (const CLI::Option* option : ShownOptions(app)) {
+        if (IsFlag(option)) continue;
+        const char* choice = ChoiceOf(option->get_lnames().front());
+        const std::string kind = choice ? choice : "";
+        std::string reply;
+        if (kind == "presets") reply = "$(compgen -f -X '!*.toml' -- \"$current\")";
+        else if (kind == "folders") reply = "$(compgen -d -- \"$current\")";
+        else if (!kind.empty()) reply = "$(compgen -W '" + kind + "' -- \"$current\")";
+        // A free value (a number, a path): nothing to offer but what is typed.
+        out << "    " << NamesPattern(option) << ") COMPREPLY=(" << reply << "); return ;;\n";
+    }
+    out << "  esac\n"
         << "  if [[ \"$current\" == -* ]]; then\n"
         << "    COMPREPLY=($(compgen -W '" << words << "' -- \"$current\"))\n"
         << "  else\n"
@@ -240,27 +291,34 @@ std::string BashCompletion(const CLI::App& app) {
 
 std::string ZshCompletion(const CLI::App& app) {
     std::ostringstream out;
-    out << "#compdef glyra\n# zsh completion for glyra " GLYRA_VERSION_TEXT "\n_arguments \\\n";
-    for (const CLI::Option* option : app.get_options()) {
-        if (option->get_group().empty()) continue;
-        for (const std::string& name : option->get_lnames()) {
-            std::string description = option->get_description();
-            description = description.substr(0, description.find('\n'));
-            std::string quoted;
-            for (char c : description) {
-                if (c == '\'') quoted += "'\\''";
-                else if (c == '[' || c == ']' || c == ':') quoted += ' ';
-                else quoted += c;
-            }
-            std::string action;
-            if (name == "format") action = ":format:(png jpeg tiff webp)";
-            else if (name == "threshold-type") action = ":type:(plain average weighted)";
-            else if (name == "render") action = ":path:(auto reference exact fourier)";
-            else if (name == "preset" || name == "save-preset") action = ":preset:_files -g '*.toml'";
-            else if (name == "output") action = ":output:_files";
-            else if (option->get_type_size() > 0) action = ":value: ";
-            out << "  '--" << name << "[" << quoted << "]" << action << "' \\\n";
+    out << "#compdef glyra\n# zsh completion for glyra " GLYRA_VERSION_TEXT "\n_arguments -s \\\n";
+    for (const CLI::Option* option : ShownOptions(app)) {
+        std::string description = option->get_description();
+        description = description.substr(0, description.find('\n'));
+        std::string quoted;  // inside single quotes, and inside _arguments' [...]
+        for (char c : description) {
+            if (c == '\'') quoted += "'\\''";
+            else if (c == '[' || c == ']' || c == ':') quoted += ' ';
+            else quoted += c;
         }
+        const std::string name = option->get_lnames().front();
+        const char* choice = ChoiceOf(name);
+        const std::string kind = choice ? choice : "";
+        std::string action;  // none for an on/off flag
+        if (!IsFlag(option)) {
+            if (kind == "presets") action = ":preset:_files -g \"*.toml\"";
+            else if (kind == "folders") action = ":folder or pattern:_files -/";
+            else if (!kind.empty()) action = ":" + name + ":(" + kind + ")";
+            else action = ":" + name + ": ";
+        }
+        std::vector<std::string> names;
+        for (const std::string& s : option->get_snames()) names.push_back("-" + s);
+        for (const std::string& l : option->get_lnames()) names.push_back("--" + l);
+        std::string exclusion;
+        for (const std::string& n : names) exclusion += (exclusion.empty() ? "" : " ") + n;
+        for (const std::string& n : names)
+            out << "  '" << (names.size() > 1 ? "(" + exclusion + ")" : "") << n << "[" << quoted << "]" << action
+                << "' \\\n";
     }
     out << "  '*:image:_files -g \"*.(png|jpg|jpeg|tif|tiff|webp|PNG|JPG|JPEG|TIF|TIFF|WEBP)\"'\n";
     return out.str();

@@ -113,8 +113,9 @@ void SetTag(TIFF* tiff, const TiffExifTag& tag) {
     }
     const int fixed = TIFFFieldWriteCount(field);
     if (fixed > 1) {
+        // A fixed count (ExifVersion's four bytes, a GPS position's three rationals).
         if (count < size_t(fixed)) return;
-        const std::vector<uint8_t> data = Packed(tag, field, size_t(fixed));
+        std::vector<uint8_t> data = raw ? tag.bytes : Packed(tag, field, size_t(fixed));
         TIFFSetField(tiff, tag.tag, data.data());
         return;
     }
@@ -173,6 +174,9 @@ bool WriteExifDirectories(TIFF* tiff, const ExifForTiff& exif, std::string* erro
         if (!TIFFWriteCustomDirectory(tiff, &exifOffset)) return *error = "cannot write the EXIF directory", false;
     }
     if (exif.hasGpsDirectory) {
+        // libtiff 4.5 leaks the EXIF directory's values when the next custom
+        // directory is made over it: they are freed first.
+        if (exif.hasExifDirectory) TIFFFreeDirectory(tiff);
         if (TIFFCreateGPSDirectory(tiff) != 0) return *error = "cannot make the GPS directory", false;
         for (const TiffExifTag& tag : exif.gps) SetTag(tiff, tag);
         if (!TIFFWriteCustomDirectory(tiff, &gpsOffset)) return *error = "cannot write the GPS directory", false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "cli/parameter_values.h"
 #include "tests/command_test_support.h"
@@ -76,4 +77,58 @@ TEST_F(GlyraCommand, VersionManPageAndCompletionsComeFromTheOptions) {
         EXPECT_NE(help.output.find(std::string("--") + option), std::string::npos) << option;
     }
     EXPECT_EQ(std::system(("bash -n " + Path("glyra.bash")).c_str()), 0) << "the completion script parses";
+}
+
+namespace {
+
+// What bash offers after the words typed so far (the last one being completed),
+// in an empty folder so that file names do not mix in.
+std::string BashOffers(const std::string& script, const std::string& folder, const std::vector<std::string>& words) {
+    std::string array;
+    for (const std::string& word : words) array += " '" + word + "'";
+    const std::string driver = folder + "/../complete.sh";
+    std::ofstream(driver) << "cd '" << folder << "'\nsource '" << script << "'\nCOMP_WORDS=(glyra" << array
+                          << ")\nCOMP_CWORD=" << words.size() << "\n_glyra\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n";
+    std::string out;
+    FILE* pipe = popen(("bash '" + driver + "' 2>&1").c_str(), "r");
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    if (pipe) pclose(pipe);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(GlyraCommand, CompletionsOfferEveryOptionAndValuesOnlyWhereAnOptionTakesOne) {
+    ASSERT_EQ(Run("--write-docs " + Path("")).status, 0);
+    fs::create_directories(Path("empty"));
+    const std::string bash = Path("glyra.bash"), zsh = FileBytes(Path("_glyra")), help = Run("--help").output;
+    // Every option --help shows, long and short, in both shells.
+    const std::string all = BashOffers(bash, Path("empty"), {"-"});
+    for (const char* option : {"--preset", "--save-preset", "--strip-all", "--skip-existing", "--accept-damaged",
+                               "--index-start", "--tiff-compression", "-o", "-j", "-n", "-q", "-v", "--sp-dephase"}) {
+        EXPECT_NE(all.find(std::string(option) + "\n"), std::string::npos) << option << " in bash:\n" << all;
+        const bool inZsh = zsh.find(std::string("'") + option + "[") != std::string::npos ||
+                           zsh.find(std::string(")") + option + "[") != std::string::npos;
+        EXPECT_TRUE(inZsh) << option << " in zsh";
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+    // Values after an option that takes them; none after an on/off flag.
+    EXPECT_EQ(BashOffers(bash, Path("empty"), {"--format", ""}), "png\njpeg\ntiff\nwebp\n");
+    EXPECT_EQ(BashOffers(bash, Path("empty"), {"--tiff-compression", "d"}), "deflate\n");
+    EXPECT_EQ(BashOffers(bash, Path("empty"), {"--strip", ""}), "\n") << "a file name is next, and there are none";
+    EXPECT_EQ(BashOffers(bash, Path("empty"), {"--jobs", ""}), "\n") << "a number is typed, not offered";
+    for (const char* flag : {"--strip[", "--force[", "--dry-run[", "--quiet[", "--skip-existing[", "--lossless["}) {
+        const size_t at = zsh.find(flag);
+        ASSERT_NE(at, std::string::npos) << flag;
+        const size_t end = zsh.find("]", at);
+        EXPECT_EQ(zsh.substr(end, 2), "]'") << flag << " takes no value in zsh";
+    }
+    EXPECT_NE(zsh.find("'--format[output format  png, jpeg, tiff, webp (default  from the output'\\''s name)]"
+                       ":format:(png jpeg tiff webp)'"),
+              std::string::npos)
+        << "quotes in descriptions close and reopen the quoting: " << zsh;
+    if (std::system("command -v zsh >/dev/null") == 0) {
+        EXPECT_EQ(std::system(("zsh -n " + Path("_glyra")).c_str()), 0) << "the zsh script parses";
+    }
 }

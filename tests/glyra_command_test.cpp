@@ -172,7 +172,7 @@ TEST_F(GlyraCommand, CtrlCCancelsAndLeavesNoOutputFile) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::freopen("/dev/null", "w", stderr);
+        if (!std::freopen("/dev/null", "w", stderr)) _exit(126);
         execl(GLYRA_BINARY, GLYRA_BINARY, "--render", "reference", "--threshold", "0", Path("big.png").c_str(),
               out.c_str(), nullptr);
         _exit(127);

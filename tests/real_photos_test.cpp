@@ -425,6 +425,8 @@ TEST_F(GlyraCommand, GpsAndCameraTagsSurviveATripThroughTiff) {
     const std::vector<uint8_t> latitude = MetadataBytes(back, "exif-ifd3-GPSLatitude");
     const std::string text(latitude.begin(), latitude.end());
     EXPECT_EQ(text.rfind("59/1 19/1 1234/100", 0), 0u) << text;
+    const std::vector<uint8_t> version = MetadataBytes(back, "exif-ifd2-ExifVersion");
+    EXPECT_EQ(std::string(version.begin(), version.end()).rfind("Exif Version 2.", 0), 0u) << "fixed-size bytes kept";
     const std::vector<uint8_t> reference = MetadataBytes(back, "exif-ifd3-GPSLatitudeRef");
     EXPECT_EQ(std::string(reference.begin(), reference.end()).rfind("N", 0), 0u);
 }
