@@ -46,7 +46,7 @@ def faults_in(root: pathlib.Path) -> list:
                     faults.append(f"{path.relative_to(root)}: includes {target}/, above or beside {folder}/")
     unknown = sorted(p.name for p in root.iterdir()
                      if p.is_dir() and not p.name.startswith((".", "build", "dist", "out"))
-                     and p.name not in ALLOWED and p.name not in ("cmake", "tools", "docs"))
+                     and p.name not in ALLOWED and p.name not in ("cmake", "tools", "docs", "packaging"))
     for name in unknown:
         faults.append(f"{name}/: a folder without a place in the layers")
     return faults
