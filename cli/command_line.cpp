@@ -93,9 +93,9 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
                     "folder, or name pattern with {stem} {name} {ext} {dir} {index} ({index:04}: zero-padded to 4 digits)")
         ->type_name("DIR|PATTERN")
         ->group(files);
-    app->add_option("--format", o->format, "output format: png, jpeg, tiff, webp (default: from the output's name)")
+    app->add_option("--format", o->format, "output format: " + FormatNames(", ") + " (default: from the output's name)")
         ->type_name("FORMAT")
-        ->check(CLI::IsMember({"png", "jpeg", "jpg", "tiff", "tif", "webp"}, CLI::ignore_case))
+        ->check(CLI::IsMember(AcceptedFormatNames(), CLI::ignore_case))
         ->group(files);
     app->add_flag("--force", o->force, "allow an output to replace its input")->group(files);
     app->add_option("--index-start", o->indexStart, "the first {index} of a batch")
@@ -214,14 +214,14 @@ std::string ManPage(const CLI::App& app) {
 
 namespace {
 
-// What each option that takes a value completes to: a list of words, or
+// What each option that takes a value completes to (--format: the table of
+// formats): a list of words, or
 // "files" / "folders" / "presets"; options not listed take a free value.
 struct CompletionChoice {
     const char* option;  // long name
     const char* words;   // space-separated, or a kind
 };
 const CompletionChoice kCompletionChoices[] = {
-    {"format", "png jpeg tiff webp"},
     {"threshold-type", "plain average weighted"},
     {"render", "auto reference exact fourier"},
     {"jpeg-subsampling", "auto 444 420"},
@@ -231,10 +231,11 @@ const CompletionChoice kCompletionChoices[] = {
     {"output", "folders"},
 };
 
-const char* ChoiceOf(const std::string& option) {
+std::string ChoiceOf(const std::string& option) {
+    if (option == "format") return FormatNames(" ");
     for (const CompletionChoice& choice : kCompletionChoices)
-        if (option == choice.option) return choice.words;
-    return nullptr;
+        if (option == choice.option && choice.words) return choice.words;
+    return "";
 }
 
 // The options a user may type (hidden ones left out), each with its names.
@@ -269,8 +270,7 @@ std::string BashCompletion(const CLI::App& app) {
         << "  case \"$previous\" in\n";
     for (const CLI::Option* option : ShownOptions(app)) {
         if (IsFlag(option)) continue;
-        const char* choice = ChoiceOf(option->get_lnames().front());
-        const std::string kind = choice ? choice : "";
+        const std::string kind = ChoiceOf(option->get_lnames().front());
         std::string reply;
         if (kind == "presets") reply = "$(compgen -f -X '!*.toml' -- \"$current\")";
         else if (kind == "folders") reply = "$(compgen -d -- \"$current\")";
@@ -302,8 +302,7 @@ std::string ZshCompletion(const CLI::App& app) {
             else quoted += c;
         }
         const std::string name = option->get_lnames().front();
-        const char* choice = ChoiceOf(name);
-        const std::string kind = choice ? choice : "";
+        const std::string kind = ChoiceOf(name);
         std::string action;  // none for an on/off flag
         if (!IsFlag(option)) {
             if (kind == "presets") action = ":preset:_files -g \"*.toml\"";

@@ -22,7 +22,7 @@ HostImage Shaped(const ImageFile& file) {
 
 OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFile* image,
                   const FilterRunHooks& hooks) {
-    HostSettings settings;
+    FilterHostSettings settings;
     settings.playInfo = plugInDialogDontDisplay;
     settings.onAbort = hooks.cancelled;
     settings.onProgress = hooks.progress;
@@ -38,7 +38,7 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
         // Eight-bit file values are the host's values: the host works on the file's memory.
         input.pixels = std::move(image->pixels);
     }
-    TestHost host(std::move(input), settings);
+    FilterHost host(std::move(input), settings);
     host.SetScriptValues(RecordedParameters(parameters));
     const RunOutcome outcome = host.Run(entry, false);
     // After a success the host's image is the result and its destination the

@@ -7,7 +7,7 @@
 
 #include "cli/image_file.h"
 #include "core/filter_parameters.h"
-#include "runner/test_host.h"
+#include "runner/filter_host.h"
 
 struct FilterRunHooks {
     std::function<bool()> cancelled;                  // polled through the host's abortProc

@@ -14,15 +14,15 @@ struct FormatInfo {
     ImageFormat format;
     const char* name;
     const char* extension;
-    const char* names[3];  // what --format and extensions accept
+    const char* names[3];  // what --format and extensions accept; the first is the one shown
     bool sixteenBits;
     bool alpha;
 };
 
 const FormatInfo kFormats[] = {
     {ImageFormat::Png, "PNG", "png", {"png", nullptr, nullptr}, true, true},
-    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpg", "jpeg", nullptr}, false, false},
-    {ImageFormat::Tiff, "TIFF", "tif", {"tif", "tiff", nullptr}, true, true},
+    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpeg", "jpg", nullptr}, false, false},
+    {ImageFormat::Tiff, "TIFF", "tif", {"tiff", "tif", nullptr}, true, true},
     {ImageFormat::Webp, "WebP", "webp", {"webp", nullptr, nullptr}, false, true},
 };
 
@@ -56,3 +56,17 @@ const char* FormatName(ImageFormat format) { return Info(format).name; }
 const char* FormatExtension(ImageFormat format) { return Info(format).extension; }
 bool FormatHoldsSixteenBits(ImageFormat format) { return Info(format).sixteenBits; }
 bool FormatHoldsAlpha(ImageFormat format) { return Info(format).alpha; }
+
+std::string FormatNames(const char* separator) {
+    std::string names;
+    for (const FormatInfo& info : kFormats) names += (names.empty() ? "" : separator) + std::string(info.names[0]);
+    return names;
+}
+
+std::vector<std::string> AcceptedFormatNames() {
+    std::vector<std::string> names;
+    for (const FormatInfo& info : kFormats)
+        for (const char* name : info.names)
+            if (name) names.push_back(name);
+    return names;
+}

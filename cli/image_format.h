@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class ImageFormat { Png, Jpeg, Tiff, Webp };
 
@@ -18,5 +19,8 @@ const char* FormatExtension(ImageFormat format);  // "png", "jpg", "tif", "webp"
 bool FormatHoldsSixteenBits(ImageFormat format);  // PNG and TIFF
 bool FormatHoldsAlpha(ImageFormat format);        // all but JPEG
 
-// The names --format accepts, for messages and completion.
-constexpr const char* kFormatNames = "png, jpeg, tiff, webp";
+// From the one table of formats: their names as --format takes them, joined
+// by the separator ("png, jpeg, tiff, webp"), and every name and extension
+// accepted (with "jpg", "tif" and the like), for the option parser.
+std::string FormatNames(const char* separator);
+std::vector<std::string> AcceptedFormatNames();

@@ -162,7 +162,7 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
         } else if (request.format) {
             file.format = *request.format;
         } else if (target == "-" || !FormatFromPath(target, &file.format)) {
-            *error = target == "-" ? "writing to standard output needs --format (" + std::string(kFormatNames) + ")"
+            *error = target == "-" ? "writing to standard output needs --format (" + FormatNames(", ") + ")"
                                    : target + ": the output must end in .png, .jpg, .jpeg, .tif, .tiff or .webp, or give --format";
             return false;
         }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runner/test_host.h"
+#include "runner/filter_host.h"
 
 struct PluginLibrary {
     void* module = nullptr;

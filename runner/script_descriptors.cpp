@@ -34,11 +34,11 @@ const ScriptValue* Current(Reader* reader) {
 
 PIReadDescriptor PI_CALL OpenRead(PIDescriptorHandle descriptor, DescriptorKeyID* keyArray) {
     ForeignCodeScope hostCode;
-    TestHost* host = ActiveHost();
-    if (!host || host->Settings().nullReadToken) return nullptr;
+    FilterHost* host = ActiveHost();
+    if (!host || host->RefusesReadToken()) return nullptr;
     auto reader = std::make_unique<Reader>();
     reader->keyArray = keyArray;
-    if (descriptor && *descriptor) reader->values = DecodeDescriptor(*descriptor, host->HandleSize(descriptor));
+    if (descriptor && *descriptor) reader->values = DecodeDescriptor(*descriptor, host->HandleBytes(descriptor));
     return reinterpret_cast<PIReadDescriptor>(reader.release());
 }
 
@@ -47,9 +47,8 @@ OSErr PI_CALL CloseRead(PIReadDescriptor token) {
     std::unique_ptr<Reader> reader(AsReader(token));
     if (!reader) return paramErr;
     if (reader->keyArray && reader->keyArray[0]) Note(reader.get(), errMissingParameter);
-    TestHost* host = ActiveHost();
-    if (host && host->Settings().overrideCloseResult) return host->Settings().closeResult;
-    return reader->error;
+    FilterHost* host = ActiveHost();
+    return host ? host->CloseReadResult(reader->error) : reader->error;
 }
 
 Boolean PI_CALL GetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32_t* flags) {
@@ -160,7 +159,7 @@ OSErr PI_CALL CloseWrite(PIWriteDescriptor token, PIDescriptorHandle* result) {
     ForeignCodeScope hostCode;
     std::unique_ptr<Writer> writer(AsWriter(token));
     if (!writer) return paramErr;
-    TestHost* host = ActiveHost();
+    FilterHost* host = ActiveHost();
     std::vector<char> bytes = EncodeDescriptor(writer->values);
     Handle handle = host ? host->NewHandle(int32_t(bytes.size())) : nullptr;
     if (!handle) return memFullErr;
@@ -223,12 +222,12 @@ OSErr PI_CALL PutString(PIWriteDescriptor, DescriptorKeyID, const uint8_t*) {
     return paramErr;
 }
 
-thread_local TestHost* tActiveHost = nullptr;
+thread_local FilterHost* tActiveHost = nullptr;
 
 }  // namespace
 
-TestHost* ActiveHost() { return tActiveHost; }
-void SetActiveHost(TestHost* host) { tActiveHost = host; }
+FilterHost* ActiveHost() { return tActiveHost; }
+void SetActiveHost(FilterHost* host) { tActiveHost = host; }
 
 std::vector<ScriptValue> DecodeDescriptor(const char* bytes, int32_t size) {
     std::vector<ScriptValue> values;
@@ -255,7 +254,7 @@ std::vector<char> EncodeDescriptor(const std::vector<ScriptValue>& values) {
     return bytes;
 }
 
-void InitDescriptors(TestHost::Descriptors* d) {
+void InitDescriptors(FilterHost::Descriptors* d) {
     ReadDescriptorProcs& r = d->readProcs;
     r.readDescriptorProcsVersion = kCurrentReadDescriptorProcsVersion;
     r.numReadDescriptorProcs = kCurrentReadDescriptorProcsCount;

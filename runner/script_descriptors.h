@@ -6,21 +6,21 @@
 #include <vector>
 
 #include "interface/descriptor_procs.h"
-#include "runner/test_host.h"
+#include "runner/filter_host.h"
 
-struct TestHost::Descriptors {
+struct FilterHost::Descriptors {
     PIDescriptorParameters parameters{};
     ReadDescriptorProcs readProcs{};
     WriteDescriptorProcs writeProcs{};
 };
 
 // Fills the proc tables and parameters record.
-void InitDescriptors(TestHost::Descriptors* descriptors);
+void InitDescriptors(FilterHost::Descriptors* descriptors);
 
 // Entries <-> the bytes of a descriptor handle.
 std::vector<ScriptValue> DecodeDescriptor(const char* bytes, int32_t size);
 std::vector<char> EncodeDescriptor(const std::vector<ScriptValue>& values);
 
 // The host whose callbacks are being answered (set while a selector runs).
-TestHost* ActiveHost();
-void SetActiveHost(TestHost* host);
+FilterHost* ActiveHost();
+void SetActiveHost(FilterHost* host);

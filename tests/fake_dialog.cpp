@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runner/test_host.h"
+#include "tests/test_host.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
 #include "ui/native/native_ui.h"

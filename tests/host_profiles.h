@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "runner/test_host.h"
+#include "tests/test_host.h"
 
 enum class HostProfile {
     Photoshop,    // keeps the parameters handle, sizes only its own handles

@@ -3,7 +3,7 @@
 // only for its own handles.
 #include <gtest/gtest.h>
 
-#include "runner/test_host.h"
+#include "tests/test_host.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "core/filter_parameters.h"
 #include "host/host_kind.h"
 #include "plugin/plugin_main.h"
-#include "runner/test_host.h"
+#include "tests/test_host.h"
 
 inline PluginEntry Plugin() { return &PluginMain; }
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "runner/plugin_library.h"
-#include "runner/test_host.h"
+#include "tests/test_host.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "runner/recorded_parameters.h"
 #include "interface/result_codes.h"
 #include "runner/plugin_library.h"
-#include "runner/test_host.h"
+#include "tests/test_host.h"
 #include "tests/host_profiles.h"
 
 #if !defined(_WIN32)

@@ -1,4 +1,4 @@
-#include "runner/test_host.h"
+#include "runner/filter_host.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,8 +59,8 @@ void PI_CALL RecoverSpaceCallback(int32_t) {
 
 // Sets the active host for the duration of a call, and restores the previous one.
 struct ActiveScope {
-    TestHost* previous;
-    explicit ActiveScope(TestHost* host) : previous(ActiveHost()) { SetActiveHost(host); }
+    FilterHost* previous;
+    explicit ActiveScope(FilterHost* host) : previous(ActiveHost()) { SetActiveHost(host); }
     ~ActiveScope() { SetActiveHost(previous); }
 };
 
@@ -108,13 +108,9 @@ uint16_t LoadBufferSample(const std::vector<uint8_t>& buffer, size_t offset, int
     return value;
 }
 
-std::function<void(const char*)>& ForeignHandleObserver() {
-    static std::function<void(const char*)> observer;
-    return observer;
-}
+}  // namespace
 
-// Frees a plug-in's own handle the way hosts that keep one free it: through
-// global memory, the block and then the record.
+// The block, then the record.
 void FreePluginOwnHandle(Handle handle) {
     if (HGLOBAL data = GlobalHandle(*handle)) {
         GlobalUnlock(data);
@@ -126,12 +122,6 @@ void FreePluginOwnHandle(Handle handle) {
     }
 }
 
-}  // namespace
-
-void TestHost::SetForeignHandleObserver(std::function<void(const char*)> observer) {
-    ForeignHandleObserver() = std::move(observer);
-}
-
 bool IsPluginOwnHandle(Handle handle) {
     if (!handle) return false;
     HGLOBAL record = GlobalHandle(handle);
@@ -141,7 +131,7 @@ bool IsPluginOwnHandle(Handle handle) {
     return tag == FourCC("FOTO");
 }
 
-bool TestHost::Request::operator==(const Request& o) const {
+bool FilterHost::Request::operator==(const Request& o) const {
     auto same = [](const Rect& a, const Rect& b) {
         return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
     };
@@ -150,9 +140,12 @@ bool TestHost::Request::operator==(const Request& o) const {
            outPadding == o.outPadding && maskPadding == o.maskPadding;
 }
 
-TestHost::TestHost(HostImage image, HostSettings settings)
-    : image_(std::move(image)), settings_(std::move(settings)), record_(new FilterRecord()),
-      descriptors_(new Descriptors()) {
+FilterHost::FilterHost(HostImage image, FilterHostSettings settings)
+    : FilterHost(std::move(image), std::make_unique<FilterHostSettings>(std::move(settings))) {}
+
+FilterHost::FilterHost(HostImage image, std::unique_ptr<FilterHostSettings> settings)
+    : record_(new FilterRecord()), descriptors_(new Descriptors()), image_(std::move(image)),
+      settings_(std::move(settings)) {
     handleProcs_.handleProcsVersion = kCurrentHandleProcsVersion;
     handleProcs_.numHandleProcs = kCurrentHandleProcsCount;
     handleProcs_.newProc = NewHandleCallback;
@@ -167,7 +160,7 @@ TestHost::TestHost(HostImage image, HostSettings settings)
     ResetRecord();
 }
 
-TestHost::~TestHost() {
+FilterHost::~FilterHost() {
     // The plug-in's own handles that the host kept (the parameter block) are freed
     // the way hosts free them: through global memory.
     const Handle kept = record_->parameters;  // read off the packed record first
@@ -177,13 +170,13 @@ TestHost::~TestHost() {
     FreeAllHandles();
 }
 
-void TestHost::FreeAllHandles() {
+void FilterHost::FreeAllHandles() {
     for (auto& entry : handles_) delete[] entry.second->master;
     handles_.clear();
 }
 
 // Fills the record as a host does before each run.
-void TestHost::ResetRecord() {
+void FilterHost::ResetRecord() {
     Handle keptParameters = record_->parameters;
     // A descriptor is replayed by the run it was set for; otherwise a run starts without one.
     PIDescriptorHandle keptDescriptor = scriptPending_ ? descriptors_->parameters.descriptor : nullptr;
@@ -191,33 +184,29 @@ void TestHost::ResetRecord() {
     std::memset(record_.get(), 0, sizeof(FilterRecord));
     FilterRecord& r = *record_;
     r.serialNumber = 0;
-    r.abortProc = settings_.offerAbortProc ? TestAbortCallback : nullptr;
-    r.progressProc = settings_.offerProgressProc ? ProgressCallback : nullptr;
+    r.abortProc = settings_->offerAbortProc ? TestAbortCallback : nullptr;
+    r.progressProc = settings_->offerProgressProc ? ProgressCallback : nullptr;
     r.parameters = keptParameters;
     r.imageSize.v = int16_t(image_.height);
     r.imageSize.h = int16_t(image_.width);
     r.planes = int16_t(image_.colorPlanes +
-                       (image_.hasTransparency && settings_.planesIncludeTransparency ? 1 : 0));
-    if (settings_.reportPlanes != -1) r.planes = settings_.reportPlanes;
-    if (settings_.useFilterRect)
-        r.filterRect = settings_.filterRect;
+                       (image_.hasTransparency && settings_->planesIncludeTransparency ? 1 : 0));
+    if (settings_->useFilterRect)
+        r.filterRect = settings_->filterRect;
     else
         r.filterRect = Rect{0, 0, int16_t(image_.height), int16_t(image_.width)};
     r.maxSpace = 64 * 1024 * 1024;
     r.isFloating = 0;
     r.haveMask = image_.selection.empty() ? 0 : 1;
     r.autoMask = 1;
-    r.hostSig = settings_.hostSignature;
-    platform_.hwnd = settings_.ownerWindow;
-    handleProcs_.handleProcsVersion = settings_.zeroHandleSuiteVersion ? 0 : kCurrentHandleProcsVersion;
-    handleProcs_.numHandleProcs = settings_.zeroHandleSuiteVersion ? 0 : kCurrentHandleProcsCount;
+    r.hostSig = FourCC("8BIM");
     r.imageMode = ImageMode(image_);
     r.imageHRes = r.imageVRes = 72 << 16;
-    r.wholeSize = settings_.setWholeSize ? settings_.wholeSize : r.imageSize;
+    r.wholeSize = settings_->setWholeSize ? settings_->wholeSize : r.imageSize;
     r.platformData = &platform_;
-    r.displayPixels = settings_.offerDisplayPixels ? DisplayPixelsCallback : nullptr;
-    r.handleProcs = settings_.offerHandleProcs ? &handleProcs_ : nullptr;
-    r.advanceState = settings_.offerAdvanceState ? AdvanceStateCallback : nullptr;
+    r.displayPixels = settings_->offerDisplayPixels ? DisplayPixelsCallback : nullptr;
+    r.handleProcs = settings_->offerHandleProcs ? &handleProcs_ : nullptr;
+    r.advanceState = settings_->offerAdvanceState ? AdvanceStateCallback : nullptr;
     r.supportsPadding = 1;
     r.inputPadding = r.outputPadding = r.maskPadding = plugInWantsErrorOnBoundsException;
     r.inputRate = r.maskRate = kFixedOne;
@@ -227,61 +216,34 @@ void TestHost::ResetRecord() {
     r.outTransparencyMask = r.inTransparencyMask;
     r.filterCase = image_.hasTransparency ? 4 : 1;
     r.depth = image_.depth;
-    descriptors_->parameters.playInfo = settings_.playInfo;
+    descriptors_->parameters.playInfo = settings_->playInfo;
     descriptors_->parameters.recordInfo = plugInDialogOptional;
     descriptors_->parameters.descriptor = keptDescriptor;
-    descriptors_->parameters.readDescriptorProcs = settings_.nullDescriptorProcTables ? nullptr : &descriptors_->readProcs;
-    descriptors_->parameters.writeDescriptorProcs =
-        settings_.nullDescriptorProcTables ? nullptr : &descriptors_->writeProcs;
-    r.descriptorParameters = settings_.offerDescriptors ? &descriptors_->parameters : nullptr;
+    r.descriptorParameters = settings_->offerDescriptors ? &descriptors_->parameters : nullptr;
     delivered_ = false;
     inBuffer_.clear();
     outBuffer_.clear();
     maskBuffer_.clear();
     destination_ = image_;  // what the plug-in writes to, starting as the image
+    AfterReset(r);
 }
 
-OSErr TestHost::Call(PluginEntry entry, int16_t selector) {
+OSErr FilterHost::Call(PluginEntry entry, int16_t selector) {
     result_ = noErr;
     auto call = [&] {
         ActiveScope scope(this);
         entry(selector, record_.get(), &data_, &result_);
     };
-    if (settings_.selectorsOnWorkerThread)
-        std::thread(call).join();
-    else
-        call();
+    CallOnHostThread(call);
     return result_;
 }
 
-// What a host does with the parameters handle between two runs.
-void TestHost::BetweenRuns() {
-    Handle parameters = record_->parameters;
-    if (!parameters) return;
-    if (settings_.nullParametersEachRun) {
-        // The host forgets the block (and leaks it; freed here at the end).
-        droppedParameters_.push_back(parameters);
-        record_->parameters = nullptr;
-        return;
-    }
-    if (!settings_.rebuildParametersBetweenRuns) return;
-    const bool own = !IsHostHandle(parameters) && IsPluginOwnHandle(parameters);
-    const int32_t size = own ? int32_t(GlobalSize(GlobalHandle(*parameters))) : handles_[parameters]->size;
-    Handle fresh = NewHandle(size);
-    std::memcpy(*fresh, *parameters, size_t(size));
-    if (own)
-        FreePluginOwnHandle(parameters);
-    else
-        DisposeHandle(parameters);
-    record_->parameters = fresh;
-}
-
-void TestHost::Serve(const std::function<void()>& work) {
+void FilterHost::Serve(const std::function<void()>& work) {
     ActiveScope scope(this);
     work();
 }
 
-OSErr TestHost::About(PluginEntry entry) {
+OSErr FilterHost::About(PluginEntry entry) {
     ActiveScope scope(this);
     AboutRecord about{};
     about.platformData = &platform_;
@@ -290,11 +252,11 @@ OSErr TestHost::About(PluginEntry entry) {
     return result;
 }
 
-bool TestHost::RequestEmpty() const {
+bool FilterHost::RequestEmpty() const {
     return RectEmpty(record_->inRect) && RectEmpty(record_->outRect) && RectEmpty(record_->maskRect);
 }
 
-RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
+RunOutcome FilterHost::Run(PluginEntry entry, bool withParameters) {
     RunOutcome outcome;
     BetweenRuns();
     ResetRecord();
@@ -302,17 +264,13 @@ RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
         if (outcome.result == noErr) outcome.result = error;
     };
     // A host that ignores result codes goes on as if every call succeeded.
-    const bool stopOnError = !settings_.ignoreResultCodes;
+    const bool stopOnError = StopsOnError();
     if (withParameters) {
         FilterRecord& r = *record_;
         const Point imageSize = r.imageSize;
         const Rect filterRect = r.filterRect;
         const int16_t planes = r.planes, imageMode = r.imageMode;
-        if (settings_.zeroSizesAtParameters) {
-            r.imageSize = Point{0, 0};
-            r.filterRect = Rect{0, 0, 0, 0};
-            r.planes = r.imageMode = 0;
-        }
+        BeforeParameters(r);
         OSErr error = Call(entry, filterSelectorParameters);
         r.imageSize = imageSize;
         r.filterRect = filterRect;
@@ -352,7 +310,7 @@ RunOutcome TestHost::Run(PluginEntry entry, bool withParameters) {
     return outcome;
 }
 
-TestHost::Request TestHost::CurrentRequest() const {
+FilterHost::Request FilterHost::CurrentRequest() const {
     const FilterRecord& r = *record_;
     return Request{r.inRect,       r.outRect,        r.maskRect,       r.inLoPlane,
                    r.inHiPlane,    r.outLoPlane,     r.outHiPlane,     r.inputPadding,
@@ -361,7 +319,7 @@ TestHost::Request TestHost::CurrentRequest() const {
 
 // Writes the output buffer of the last delivery into the destination (a
 // delivery into the destination's own memory has nothing to write).
-void TestHost::CommitOutput() {
+void FilterHost::CommitOutput() {
     if (!delivered_ || deliveredInPlace_) return;
     const Request& q = deliveredRequest_;
     if (RectEmpty(q.outRect) || outBuffer_.empty()) return;
@@ -385,7 +343,7 @@ void TestHost::CommitOutput() {
 
 // Fills inData, outData and maskData with exactly the requested rectangles and
 // planes: the input from the image, the output from the destination so far.
-OSErr TestHost::DeliverBuffers() {
+OSErr FilterHost::DeliverBuffers() {
     FilterRecord& r = *record_;
     const Request q = CurrentRequest();
     if (delivered_ && q == deliveredRequest_) return noErr;
@@ -411,11 +369,11 @@ OSErr TestHost::DeliverBuffers() {
         const int planes = hi - lo + 1;
         const int32_t width = rect.right - rect.left, height = rect.bottom - rect.top;
         const bool inside = rect.top >= 0 && rect.left >= 0 && rect.bottom <= source.height && rect.right <= source.width;
-        if (settings_.shareImageMemory && inside && planes == samplesPerPixel) {
+        if (settings_->shareImageMemory && inside && planes == samplesPerPixel) {
             // Every plane of pixels that lie on the image: the image's own memory.
             out->data = source.pixels.Data() + source.Index(rect.top, rect.left, 0) * size_t(b);
             out->rowBytes = int32_t(source.RowBytes());
-            out->columnBytes = settings_.setColumnBytes ? planes * b : 0;
+            out->columnBytes = settings_->setColumnBytes ? planes * b : 0;
             return noErr;
         }
         const int32_t rowBytes = width * planes * b;
@@ -440,22 +398,18 @@ OSErr TestHost::DeliverBuffers() {
         }
         out->data = buffer.data();
         out->rowBytes = rowBytes;
-        out->columnBytes = settings_.setColumnBytes ? planes * b : 0;
+        out->columnBytes = settings_->setColumnBytes ? planes * b : 0;
         return noErr;
     };
 
-    // A sloppy host may deliver fewer rows than asked; it then says so in the rectangles.
-    auto delivered = [&](Rect rect) {
-        if (settings_.deliverRowsShort > 0 && !RectEmpty(rect))
-            rect.bottom = int16_t(std::max<int32_t>(rect.top, rect.bottom - settings_.deliverRowsShort));
-        return rect;
-    };
+    // A sloppy host may deliver less than asked; it then says so in the rectangles.
+    auto delivered = [&](const Rect& rect) { return RectEmpty(rect) ? rect : Delivered(rect); };
     Delivery in, out;
     OSErr error = fill(delivered(q.inRect), q.inLo, q.inHi, q.inPadding, image_, inBuffer_, &in);
     if (error == noErr)
         error = fill(delivered(q.outRect), q.outLo, q.outHi, q.outPadding, destination_, outBuffer_, &out);
     deliveredInPlace_ = out.data && outBuffer_.empty();
-    if (settings_.deliverRowsShort > 0) {
+    if (ReportsDeliveredRects()) {
         r.inRect = delivered(q.inRect);
         r.outRect = delivered(q.outRect);
         r.maskRect = delivered(q.maskRect);
@@ -495,47 +449,28 @@ OSErr TestHost::DeliverBuffers() {
     return noErr;
 }
 
-OSErr TestHost::AdvanceState() {
-    ++advanceStateCalls_;
-    if (settings_.advanceStateError != noErr) return settings_.advanceStateError;
+OSErr FilterHost::AdvanceState() {
+    if (settings_->advanceStateError != noErr) return settings_->advanceStateError;
     delivered_ = delivered_ && CurrentRequest() == deliveredRequest_;
     return DeliverBuffers();
 }
 
-Boolean TestHost::TestAbort() {
-    ++abortCalls_;
-    return settings_.onAbort && settings_.onAbort() ? 1 : 0;
+Boolean FilterHost::TestAbort() {
+    return settings_->onAbort && settings_->onAbort() ? 1 : 0;
 }
 
-void TestHost::Progress(int32_t done, int32_t total) {
-    progress_.push_back(ProgressCall{done, total});
-    if (settings_.onProgress) settings_.onProgress(done, total);
+void FilterHost::Progress(int32_t done, int32_t total) {
+    if (settings_->onProgress) settings_->onProgress(done, total);
 }
 
-OSErr TestHost::DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
-                              void* context) {
+OSErr FilterHost::DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
+                                void* context) {
     if (!source || !rect) return paramErr;
-    if (settings_.onDisplayPixels) settings_.onDisplayPixels(source, rect, row, column, context);
-    DisplayPixelsCall call;
-    call.map = *source;
-    call.sourceRect = *rect;
-    call.dstRow = row;
-    call.dstCol = column;
-    const int32_t height = source->bounds.bottom - source->bounds.top;
-    if (source->baseAddr && height > 0 && source->rowBytes > 0) {
-        const auto* base = static_cast<const uint8_t*>(source->baseAddr);
-        call.pixels.assign(base, base + size_t(height) * size_t(source->rowBytes));
-    }
-    if (source->version >= 1 && source->masks && source->masks->maskData && source->masks->rowBytes > 0) {
-        const auto* mask = static_cast<const uint8_t*>(source->masks->maskData);
-        call.mask.assign(mask, mask + size_t(height) * size_t(source->masks->rowBytes));
-        call.maskDescription = source->masks->maskDescription;
-    }
-    display_.push_back(std::move(call));
+    if (settings_->onDisplayPixels) settings_->onDisplayPixels(source, rect, row, column, context);
     return noErr;
 }
 
-Handle TestHost::NewHandle(int32_t size) {
+Handle FilterHost::NewHandle(int32_t size) {
     if (size < 0) return nullptr;
     auto handle = std::make_unique<HostHandle>();
     handle->master = new char[size_t(size) + 1]();
@@ -545,37 +480,30 @@ Handle TestHost::NewHandle(int32_t size) {
     return key;
 }
 
-bool TestHost::IsHostHandle(Handle handle) const { return handle && handles_.count(handle) != 0; }
+bool FilterHost::IsHostHandle(Handle handle) const { return handle && handles_.count(handle) != 0; }
 
-void TestHost::NoteForeignHandle(const char* proc, Handle handle) {
-    foreignHandleCalls_.push_back(std::string(proc) + (handle ? "" : " (null)"));
-    if (ForeignHandleObserver()) ForeignHandleObserver()(proc);
-}
+int32_t FilterHost::ForeignHandle(const char*, Handle) { return 0; }
 
-void TestHost::DisposeHandle(Handle handle) {
+void FilterHost::DisposeHandle(Handle handle) {
     auto it = handles_.find(handle);
     if (it == handles_.end()) {
-        // Not this host's: a host's procs are defined only for its own handles.
-        NoteForeignHandle("disposeProc", handle);
-        if (handle && settings_.disposeFreesForeignHandles) GlobalFree(reinterpret_cast<HGLOBAL>(handle));
+        ForeignHandle("disposeProc", handle);
         return;
     }
     delete[] it->second->master;
     handles_.erase(it);
 }
 
-int32_t TestHost::HandleSize(Handle handle) {
+int32_t FilterHost::HandleSize(Handle handle) {
     auto it = handles_.find(handle);
-    if (it != handles_.end()) return settings_.globalSizeForForeignHandles ? 0 : it->second->size;
-    NoteForeignHandle("getSizeProc", handle);
-    return settings_.globalSizeForForeignHandles && handle ? int32_t(GlobalSize(reinterpret_cast<HGLOBAL>(handle)))
-                                                           : 0;
+    if (it != handles_.end()) return OwnHandleSize(it->second->size);
+    return ForeignHandle("getSizeProc", handle);
 }
 
-OSErr TestHost::SetHandleSize(Handle handle, int32_t size) {
+OSErr FilterHost::SetHandleSize(Handle handle, int32_t size) {
     auto it = handles_.find(handle);
     if (it == handles_.end()) {
-        NoteForeignHandle("setSizeProc", handle);
+        ForeignHandle("setSizeProc", handle);
         return nilHandleErr;
     }
     if (size < 0) return paramErr;
@@ -589,27 +517,32 @@ OSErr TestHost::SetHandleSize(Handle handle, int32_t size) {
     return noErr;
 }
 
-Ptr TestHost::LockHandle(Handle handle) {
+Ptr FilterHost::LockHandle(Handle handle) {
     auto it = handles_.find(handle);
     if (it != handles_.end()) {
         ++it->second->locks;
         return it->second->master;
     }
-    NoteForeignHandle("lockProc", handle);
+    ForeignHandle("lockProc", handle);
     return nullptr;
 }
 
-void TestHost::UnlockHandle(Handle handle) {
+void FilterHost::UnlockHandle(Handle handle) {
     auto it = handles_.find(handle);
     if (it == handles_.end())
-        NoteForeignHandle("unlockProc", handle);
+        ForeignHandle("unlockProc", handle);
     else if (it->second->locks > 0)
         --it->second->locks;
 }
 
-size_t TestHost::LiveHostHandles() const { return handles_.size(); }
+size_t FilterHost::LiveHostHandles() const { return handles_.size(); }
 
-void TestHost::SetScriptValues(std::vector<ScriptValue> values) {
+int32_t FilterHost::HandleBytes(Handle handle) const {
+    auto it = handles_.find(handle);
+    return it != handles_.end() ? it->second->size : 0;
+}
+
+void FilterHost::SetScriptValues(std::vector<ScriptValue> values) {
     ActiveScope scope(this);
     std::vector<char> bytes = EncodeDescriptor(values);
     Handle handle = NewHandle(int32_t(bytes.size()));
@@ -618,16 +551,16 @@ void TestHost::SetScriptValues(std::vector<ScriptValue> values) {
     scriptPending_ = true;
 }
 
-std::vector<ScriptValue> TestHost::ScriptValues() const {
+std::vector<ScriptValue> FilterHost::ScriptValues() const {
     Handle handle = descriptors_->parameters.descriptor;
     auto it = handles_.find(handle);
     if (it == handles_.end()) return {};
     return DecodeDescriptor(it->second->master, it->second->size);
 }
 
-bool TestHost::HasDescriptor() const { return descriptors_->parameters.descriptor != nullptr; }
+bool FilterHost::HasDescriptor() const { return descriptors_->parameters.descriptor != nullptr; }
 
-const int16_t* TestHost::ParameterValues() const {
+const int16_t* FilterHost::ParameterValues() const {
     Handle parameters = record_->parameters;
     if (!parameters || !*parameters) return nullptr;
     return reinterpret_cast<const int16_t*>(*parameters);

@@ -1,6 +1,9 @@
-// The host side of the filter interface: holds an image, fills a FilterRecord
-// as a host does, answers the plug-in's callbacks and calls PluginMain with the
-// selectors in host order. The glyra command and the tests use it.
+// The host side of the filter interface for an image held in memory: fills a
+// FilterRecord as Photoshop does, answers the plug-in's callbacks and handle
+// procs, and calls PluginMain with the selectors in host order. The glyra
+// command plays it; the tests derive a host from it that plays other hosts'
+// habits and records what the plug-in does (tests/test_host.h), through the
+// protected points below.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +27,8 @@ struct ScriptValue {
     DescriptorTypeID enumType = 0;
 };
 
-struct HostSettings {
+struct FilterHostSettings {
+    virtual ~FilterHostSettings() = default;
     bool offerHandleProcs = true;
     bool offerDescriptors = true;
     bool offerAdvanceState = true;
@@ -42,48 +46,12 @@ struct HostSettings {
     // Requests for whole planes of pixels on the image are answered with
     // pointers into the image and the destination instead of copies (as the
     // command does, to hold fewer copies of a large image). Off, every buffer
-    // is allocated at exactly the requested size, as the tests want.
+    // is allocated at exactly the requested size.
     bool shareImageMemory = false;
-    // Quirks of sloppy hosts, for tests of the plug-in's defences.
-    int16_t deliverRowsShort = 0;         // delivers this many rows fewer than asked, and says so in the rectangles
-    int16_t reportPlanes = -1;            // reports this plane count instead of the image's (-1: the image's)
-    // Descriptor behaviour for tests of the plug-in's error handling.
-    bool nullReadToken = false;
-    bool overrideCloseResult = false;
-    OSErr closeResult = 0;
-    // Habits of real hosts (tests/host_profiles.h puts them together by host).
-    OSType hostSignature = FourCC("8BIM");
-    intptr_t ownerWindow = 0;              // platformData's host window
-    bool zeroHandleSuiteVersion = false;   // handle procs present, version and count 0
-    // getSizeProc answers 0 for the host's own handles and GlobalSize(handle)
-    // for any other; disposeProc frees any other handle with GlobalFree.
-    bool globalSizeForForeignHandles = false;
-    bool disposeFreesForeignHandles = false;
-    bool nullParametersEachRun = false;    // nothing persists: parameters null at every run
-    bool zeroSizesAtParameters = false;    // imageSize, filterRect, planes and imageMode 0 at Parameters
-    bool rebuildParametersBetweenRuns = false;  // the block's bytes copied into a fresh host handle
-    bool selectorsOnWorkerThread = false;  // each selector on a thread of its own
-    bool ignoreResultCodes = false;        // errors are not shown and do not stop the run
-    bool nullDescriptorProcTables = false; // descriptorParameters offered with null read and write procs
     std::function<bool()> onAbort;                       // true cancels
     // Draws what displayPixels is given (a Windows host paints into the device context).
     std::function<void(const PSPixelMap*, const VRect*, int32_t, int32_t, void*)> onDisplayPixels;
     std::function<void(int32_t, int32_t)> onProgress;
-};
-
-struct ProgressCall {
-    int32_t done;
-    int32_t total;
-};
-
-struct DisplayPixelsCall {
-    PSPixelMap map;
-    VRect sourceRect;
-    int32_t dstRow;
-    int32_t dstCol;
-    std::vector<uint8_t> pixels;  // the map's rows, copied
-    std::vector<uint8_t> mask;    // the first mask's rows, copied, when there is one
-    int32_t maskDescription = -1;
 };
 
 struct RunOutcome {
@@ -94,12 +62,12 @@ struct RunOutcome {
     bool finished = false;  // Finish was called
 };
 
-class TestHost {
+class FilterHost {
 public:
-    TestHost(HostImage image, HostSettings settings = {});
-    ~TestHost();
-    TestHost(const TestHost&) = delete;
-    TestHost& operator=(const TestHost&) = delete;
+    FilterHost(HostImage image, FilterHostSettings settings = {});
+    virtual ~FilterHost();
+    FilterHost(const FilterHost&) = delete;
+    FilterHost& operator=(const FilterHost&) = delete;
 
     // One selector with the current record and data slot.
     OSErr Call(PluginEntry entry, int16_t selector);
@@ -115,7 +83,6 @@ public:
     void Serve(const std::function<void()>& work);
 
     FilterRecord& Record() { return *record_; }
-    HostSettings& Settings() { return settings_; }
     const HostImage& Image() const { return image_; }
     HostImage& MutableImage() { return image_; }
     intptr_t DataSlot() const { return data_; }
@@ -127,37 +94,59 @@ public:
     std::vector<ScriptValue> ScriptValues() const;
     bool HasDescriptor() const;
 
-    // Handles made by this host that are still alive, and misuse seen: every
-    // call of a handle proc with a handle this host did not make, by proc name.
+    // Handles made by this host that are still alive, and the size of one
+    // (0 for a handle it did not make), whatever getSizeProc answers.
     size_t LiveHostHandles() const;
     bool IsHostHandle(Handle handle) const;
-    const std::vector<std::string>& ForeignHandleCalls() const { return foreignHandleCalls_; }
-    // Called at each such call, for every host in the process (a test fails there).
-    static void SetForeignHandleObserver(std::function<void(const char* proc)> observer);
+    int32_t HandleBytes(Handle handle) const;
 
     // The parameter block the plug-in keeps in the host's parameters handle.
     const int16_t* ParameterValues() const;
 
-    int AdvanceStateCalls() const { return advanceStateCalls_; }
-    int AbortCalls() const { return abortCalls_; }
-    const std::vector<ProgressCall>& ProgressCalls() const { return progress_; }
-    const std::vector<DisplayPixelsCall>& DisplayCalls() const { return display_; }
     // The destination the plug-in writes to; it becomes the image after a successful run.
     const HostImage& Destination() const { return destination_; }
 
     // Callback bodies; public so the C callbacks can reach them.
-    OSErr AdvanceState();
-    Boolean TestAbort();
-    void Progress(int32_t done, int32_t total);
-    OSErr DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column, void* context);
+    virtual OSErr AdvanceState();
+    virtual Boolean TestAbort();
+    virtual void Progress(int32_t done, int32_t total);
+    virtual OSErr DisplayPixels(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column,
+                                void* context);
     Handle NewHandle(int32_t size);
     void DisposeHandle(Handle handle);
     int32_t HandleSize(Handle handle);
     OSErr SetHandleSize(Handle handle, int32_t size);
     Ptr LockHandle(Handle handle);
     void UnlockHandle(Handle handle);
+    // The descriptor procs' answers a host may vary.
+    virtual bool RefusesReadToken() const { return false; }
+    virtual OSErr CloseReadResult(OSErr result) const { return result; }
 
     struct Descriptors;
+
+protected:
+    // Where other hosts' habits differ from Photoshop's; the defaults are Photoshop's.
+    virtual void BetweenRuns() {}                             // before a run fills the record
+    virtual void AfterReset(FilterRecord&) {}                 // the record as the host fills it
+    virtual void CallOnHostThread(const std::function<void()>& call) { call(); }
+    virtual bool StopsOnError() const { return true; }        // false: result codes are ignored
+    virtual void BeforeParameters(FilterRecord&) {}           // and after it, the record restored
+    virtual Rect Delivered(const Rect& asked) const { return asked; }  // what a delivery covers
+    virtual bool ReportsDeliveredRects() const { return false; }       // says so in the record
+    // A handle proc given a handle this host did not make: the answer to getSize
+    // (Photoshop's procs are undefined there; this host answers 0 and refuses the rest).
+    virtual int32_t ForeignHandle(const char* proc, Handle handle);
+    // getSize for a handle this host made.
+    virtual int32_t OwnHandleSize(int32_t size) const { return size; }
+
+    FilterHostSettings& BaseSettings() { return *settings_; }
+    const FilterHostSettings& BaseSettings() const { return *settings_; }
+    FilterHost(HostImage image, std::unique_ptr<FilterHostSettings> settings);
+
+    std::unique_ptr<FilterRecord> record_;
+    PlatformData platform_{};
+    HandleProcs handleProcs_{};
+    std::unique_ptr<Descriptors> descriptors_;
 
 private:
     struct HostHandle {
@@ -178,16 +167,10 @@ private:
     void CommitOutput();
     bool RequestEmpty() const;
     void FreeAllHandles();
-    void NoteForeignHandle(const char* proc, Handle handle);
-    void BetweenRuns();
 
     HostImage image_;
     HostImage destination_;
-    HostSettings settings_;
-    std::unique_ptr<FilterRecord> record_;
-    PlatformData platform_{};
-    HandleProcs handleProcs_{};
-    std::unique_ptr<Descriptors> descriptors_;
+    std::unique_ptr<FilterHostSettings> settings_;
     std::map<Handle, std::unique_ptr<HostHandle>> handles_;
     bool scriptPending_ = false;
     intptr_t data_ = 0;
@@ -198,14 +181,12 @@ private:
     Request deliveredRequest_{};
     std::vector<uint8_t> inBuffer_, outBuffer_, maskBuffer_;
 
-    int advanceStateCalls_ = 0;
-    int abortCalls_ = 0;
-    std::vector<std::string> foreignHandleCalls_;
-    std::vector<Handle> droppedParameters_;  // the plug-in's blocks a forgetful host let go
-    std::vector<ProgressCall> progress_;
-    std::vector<DisplayPixelsCall> display_;
+protected:
+    std::vector<Handle> droppedParameters_;  // the plug-in's blocks a forgetful host let go; freed at the end
 };
 
 // The plug-in's own handles ('FOTO'), as hosts recognise them: a record of a
 // pointer and the tag, exactly pointer size + 4 bytes of global memory.
 bool IsPluginOwnHandle(Handle handle);
+// Frees one the way hosts that keep one free it: through global memory.
+void FreePluginOwnHandle(Handle handle);
