@@ -57,7 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ImageFormat formats[] = {ImageFormat::Png, ImageFormat::Jpeg, ImageFormat::Tiff, ImageFormat::Webp};
     WriteOptions writing;
     writing.format = formats[(choice >> 3) % 4];
-    writing.strip = choice & 0x80;
+    writing.strip = !(choice & 0x80)  ? WriteOptions::Strip::None
+                    : (choice & 0x20) ? WriteOptions::Strip::All
+                                      : WriteOptions::Strip::KeepProfile;
     const std::string path = gScratch + "." + FormatExtension(writing.format);
     if (!WriteImage(path, image, writing, &failure)) {
         // Only JPEG may refuse, and only an image with transparency.
