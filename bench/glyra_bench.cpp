@@ -249,7 +249,9 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments) {
     return outcome;
 }
 
-void WriteScenePng(const Case& c, const std::string& path) {
+// The scene as an image file's samples. smooth: a photograph's sky with the
+// scene's highlights instead of its grain everywhere, which compresses far less.
+ImageFile SceneImage(const Case& c, bool smooth) {
     SceneShape shape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
     const std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
     ImageFile image;
@@ -258,13 +260,26 @@ void WriteScenePng(const Case& c, const std::string& path) {
     image.depth = c.depth;
     image.channels = c.colorPlanes;
     image.pixels = PixelBlock(image.SampleCount() * size_t(c.depth / 8));
+    uint32_t grain = 1;
     for (size_t i = 0; i < planes[0].size(); ++i)
-        for (size_t p = 0; p < planes.size(); ++p)
+        for (size_t p = 0; p < planes.size(); ++p) {
+            double value = planes[p][i];
+            if (smooth && value <= 0.9) {
+                const double y = double(i / size_t(c.width)) / c.height, x = double(i % size_t(c.width));
+                grain = grain * 1664525u + 1013904223u;
+                value = 0.08 + 0.25 * y + 0.06 * std::sin(x * 0.01 + double(p)) + (grain >> 24) / 255.0 * 0.01;
+            }
             image.SetSample(i * planes.size() + p, c.depth == 16
-                                                        ? uint16_t(std::min(65535L, std::lround(planes[p][i] * 65535.0)))
-                                                        : ExportSample8(planes[p][i]));
+                                                       ? uint16_t(std::min(65535L, std::lround(value * 65535.0)))
+                                                       : ExportSample8(float(value)));
+        }
+    return image;
+}
+
+void WriteScenePng(const Case& c, const std::string& path) {
     Failure failure;
-    if (!WriteImage(path, image, WriteOptions{}, &failure)) std::fprintf(stderr, "%s\n", failure.message.c_str());
+    if (!WriteImage(path, SceneImage(c, false), WriteOptions{}, &failure))
+        std::fprintf(stderr, "%s\n", failure.message.c_str());
 }
 
 void RunCommandCase(const Case& c, bool withReference) {
@@ -296,8 +311,6 @@ void RunCommandCase(const Case& c, bool withReference) {
 
 // One scene written by the command under several output settings; times and
 // sizes against PNG at the default level in the same run.
-// smooth: a photograph's sky and grain instead of the scene's noise, which
-// compresses far less.
 void RunOutputSettings(const Case& c, bool smooth) {
     const std::string folder = "/tmp/glyra-bench-out-" + std::to_string(getpid());
     mkdir(folder.c_str(), 0700);
@@ -307,29 +320,7 @@ void RunOutputSettings(const Case& c, bool smooth) {
         WriteOptions options;
         options.format = ImageFormat::Tiff;
         options.tiffCompression = WriteOptions::TiffCompression::None;
-        SceneShape shape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
-        const std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
-        ImageFile image;
-        image.width = c.width;
-        image.height = c.height;
-        image.depth = c.depth;
-        image.channels = c.colorPlanes;
-        image.pixels = PixelBlock(image.SampleCount() * size_t(c.depth / 8));
-        uint32_t grain = 1;
-        for (size_t i = 0; i < planes[0].size(); ++i)
-            for (size_t p = 0; p < planes.size(); ++p) {
-                double value = planes[p][i];
-                if (smooth) {
-                    const double y = double(i / size_t(c.width)) / c.height, x = double(i % size_t(c.width));
-                    grain = grain * 1664525u + 1013904223u;
-                    const double sky = 0.08 + 0.25 * y + 0.06 * std::sin(x * 0.01 + double(p)) +
-                                       (grain >> 24) / 255.0 * 0.01;
-                    value = value > 0.9 ? value : sky;  // the scene's highlights on a smooth sky
-                }
-                image.SetSample(i * planes.size() + p,
-                                c.depth == 16 ? uint16_t(std::min(65535L, std::lround(value * 65535.0)))
-                                              : ExportSample8(float(value)));
-            }
+        const ImageFile image = SceneImage(c, smooth);
         Failure failure;
         if (!WriteImage(input, image, options, &failure)) std::fprintf(stderr, "%s\n", failure.message.c_str());
     }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <vips/vips.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -68,4 +70,14 @@ std::string FileBytes(const std::string& path) {
     std::stringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+std::vector<uint8_t> VipsProfile(const char* name) {
+    VipsBlob* blob = nullptr;
+    if (vips_profile_load(name, &blob, nullptr)) return {};
+    size_t length = 0;
+    const auto* data = static_cast<const uint8_t*>(vips_blob_get(blob, &length));
+    std::vector<uint8_t> bytes(data, data + length);
+    vips_area_unref(VIPS_AREA(blob));
+    return bytes;
 }

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/image_file.h"
 
@@ -34,3 +36,30 @@ void Write(const std::string& path, const ImageFile& image);
 ImageFile Read(const std::string& path, bool autorotate = true);
 // The bytes of a file.
 std::string FileBytes(const std::string& path);
+// One of the colour profiles libvips carries ("srgb", "p3", "cmyk").
+std::vector<uint8_t> VipsProfile(const char* name);
+
+// An EXIF block as JPEG carries it ("Exif\0\0", little-endian TIFF layout),
+// written value by value: the test says where each directory and value sits.
+struct ExifBytes {
+    std::vector<uint8_t> bytes = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+    void U16(uint32_t v) {
+        bytes.push_back(uint8_t(v));
+        bytes.push_back(uint8_t(v >> 8));
+    }
+    void U32(uint32_t v) {
+        U16(v & 0xFFFF);
+        U16(v >> 16);
+    }
+    // A directory entry: tag, type, count, and the value or offset.
+    void Entry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
+        U16(tag);
+        U16(type);
+        U32(count);
+        U32(value);
+    }
+    void Text(const std::string& text) {
+        for (char c : text) bytes.push_back(uint8_t(c));
+        bytes.push_back(0);
+    }
+};

@@ -46,16 +46,6 @@ struct Metadata {
     int orientation = 1;
 };
 
-std::vector<uint8_t> Profile(const char* name) {
-    VipsBlob* blob = nullptr;
-    if (vips_profile_load(name, &blob, nullptr)) return {};
-    size_t length = 0;
-    const auto* data = static_cast<const uint8_t*>(vips_blob_get(blob, &length));
-    std::vector<uint8_t> bytes(data, data + length);
-    vips_area_unref(VIPS_AREA(blob));
-    return bytes;
-}
-
 // A width x height RGB picture, noisy with one bright pixel, with metadata,
 // written by libvips itself.
 void WriteWithMetadata(const std::string& path, int32_t width, int32_t height, const Metadata& m, bool withText) {
@@ -106,7 +96,7 @@ TEST_F(GlyraCommand, ReadsAndWritesEveryFormatKeepingSixteenBitsWhereItCan) {
 
 TEST_F(GlyraCommand, CarriesProfileExifXmpResolutionAndTextsAndStripsThemOnRequest) {
     Metadata m;
-    m.icc = Profile("p3");
+    m.icc = VipsProfile("p3");
     ASSERT_FALSE(m.icc.empty());
     m.exif = MakeExif(1);
     for (const char* input : {"in.png", "in.jpg", "in.tif", "in.webp"}) {

@@ -80,16 +80,6 @@ std::string Inflate(const std::string& packed) {
     return out;
 }
 
-std::vector<uint8_t> VipsProfile(const char* name) {
-    VipsBlob* blob = nullptr;
-    if (vips_profile_load(name, &blob, nullptr)) return {};
-    size_t length = 0;
-    const auto* data = static_cast<const uint8_t*>(vips_blob_get(blob, &length));
-    std::vector<uint8_t> bytes(data, data + length);
-    vips_area_unref(VIPS_AREA(blob));
-    return bytes;
-}
-
 void Damage(const std::string& path, size_t at, const std::string& bytes) {
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     file.seekp(std::streamoff(at));
@@ -352,27 +342,20 @@ TEST_F(GlyraCommand, ADryRunMeetsTheSameErrorsAsTheRunAndWritesNothing) {
 
 TEST_F(GlyraCommand, TheExifThumbnailIsDroppedAndIptcReachesPng) {
     // EXIF with a second directory, the thumbnail's (a JPEG interchange pointer).
-    std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-    auto u16 = [&](uint32_t v) {
-        exif.push_back(uint8_t(v));
-        exif.push_back(uint8_t(v >> 8));
-    };
-    auto u32 = [&](uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    u16(1);
-    u16(0x0112); u16(3); u32(1); u16(1); u16(0);   // Orientation 1
-    u32(26);                                         // IFD1 at 26
-    u16(2);
-    u16(0x0201); u16(4); u32(1); u32(56);            // JPEGInterchangeFormat
-    u16(0x0202); u16(4); u32(1); u32(4);             // JPEGInterchangeFormatLength
-    u32(0);
-    for (uint8_t b : {0xFF, 0xD8, 0xFF, 0xD9}) exif.push_back(b);
+    ExifBytes exif;
+    exif.U16(1);
+    exif.Entry(0x0112, 3, 1, 1);     // Orientation 1
+    exif.U32(26);                    // IFD1 at 26
+    exif.U16(2);
+    exif.Entry(0x0201, 4, 1, 56);    // JPEGInterchangeFormat
+    exif.Entry(0x0202, 4, 1, 4);     // JPEGInterchangeFormatLength
+    exif.U32(0);
+    for (uint8_t b : {0xFF, 0xD8, 0xFF, 0xD9}) exif.bytes.push_back(b);
     const std::string iptc = std::string("Photoshop 3.0\0", 14) + "8BIM" + std::string("\x04\x04\0\0\0\0\0\x0c", 8) +
                              std::string("\x1c\x02\x05\x00\x07Harbour", 12);
     WriteShot(Path("shot.jpg"), 160, 120,
-              {{VIPS_META_EXIF_NAME, exif}, {VIPS_META_IPTC_NAME, std::vector<uint8_t>(iptc.begin(), iptc.end())}});
+              {{VIPS_META_EXIF_NAME, exif.bytes},
+               {VIPS_META_IPTC_NAME, std::vector<uint8_t>(iptc.begin(), iptc.end())}});
     VipsImage* input = vips_image_new_from_file(Path("shot.jpg").c_str(), nullptr);
     ASSERT_NE(input, nullptr);
     EXPECT_NE(vips_image_get_typeof(input, "jpeg-thumbnail-data"), 0u) << "the input has a thumbnail";
@@ -395,27 +378,18 @@ TEST_F(GlyraCommand, TheExifThumbnailIsDroppedAndIptcReachesPng) {
 
 TEST_F(GlyraCommand, GpsAndCameraTagsSurviveATripThroughTiff) {
     // EXIF of a first directory with Make and a GPS directory: latitude N 59 19 12.34.
-    std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
-    auto u16 = [&](uint32_t v) {
-        exif.push_back(uint8_t(v));
-        exif.push_back(uint8_t(v >> 8));
-    };
-    auto u32 = [&](uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    u16(2);
-    u16(0x010F); u16(2); u32(6); u32(38);      // Make at 38
-    u16(0x8825); u16(4); u32(1); u32(44);      // GPS directory at 44
-    u32(0);
-    for (char c : std::string("Glyra")) exif.push_back(uint8_t(c));
-    exif.push_back(0);                          // 38..43
-    u16(2);                                     // GPS directory at 44
-    u16(0x0001); u16(2); u32(2); exif.push_back('N'); exif.push_back(0); u16(0);
-    u16(0x0002); u16(5); u32(3); u32(74);      // three rationals at 74
-    u32(0);
-    u32(59); u32(1); u32(19); u32(1); u32(1234); u32(100);
-    WriteShot(Path("gps.jpg"), 96, 64, {{VIPS_META_EXIF_NAME, exif}});
+    ExifBytes exif;
+    exif.U16(2);
+    exif.Entry(0x010F, 2, 6, 38);    // Make at 38
+    exif.Entry(0x8825, 4, 1, 44);    // GPS directory at 44
+    exif.U32(0);
+    exif.Text("Glyra");              // 38..43
+    exif.U16(2);                     // the GPS directory
+    exif.Entry(0x0001, 2, 2, 'N');   // "N\0" in the value itself
+    exif.Entry(0x0002, 5, 3, 74);    // three rationals at 74
+    exif.U32(0);
+    for (uint32_t value : {59u, 1u, 19u, 1u, 1234u, 100u}) exif.U32(value);
+    WriteShot(Path("gps.jpg"), 96, 64, {{VIPS_META_EXIF_NAME, exif.bytes}});
     ASSERT_EQ(Run(Path("gps.jpg") + " " + Path("gps.tif")).status, 0);
     ASSERT_EQ(Run(Path("gps.tif") + " " + Path("back.jpg")).status, 0);
     const ImageFile back = Read(Path("back.jpg"));
