@@ -1,5 +1,7 @@
 #include "cli/parameter_values.h"
 
+#include "core/parameter_names.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -30,18 +32,7 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string CommandName(const ParameterInfo& info) {
-    std::string name;
-    for (const char* c = info.name; *c; ++c) {
-        if (*c >= 'A' && *c <= 'Z') {
-            name += '-';
-            name += char(*c - 'A' + 'a');
-        } else {
-            name += *c;
-        }
-    }
-    return name;
-}
+std::string CommandName(const ParameterInfo& info) { return ParameterDashedName(info); }
 
 const ParameterInfo* ParameterByCommandName(const std::string& name) {
     for (const ParameterInfo& info : kParameterTable)

@@ -18,6 +18,24 @@ constexpr double kOneOver32768 = 0.000030517578125;
 // export and the preview all round.
 inline int64_t RoundHalfAwayFromZero(double x) { return x >= 0 ? int64_t(x + 0.5) : int64_t(x - 0.5); }
 
+// Rounds halves away from zero and clamps to 0..maximum; a value that is not a
+// number exports as 0.
+inline int32_t RoundAndClamp(double x, int32_t maximum) {
+    if (!(x == x)) return 0;
+    if (x >= double(maximum)) return maximum;
+    if (x <= 0) return 0;
+    return int32_t(RoundHalfAwayFromZero(x));
+}
+
+// One host sample to the working scale (1.0 is full scale) and back, as the
+// filter pass converts them and every other host of the renderer must.
+inline float ImportSample8(uint8_t sample) { return float(double(sample) * kOneOver255); }
+inline float ImportSample16(uint16_t sample) { return float(double(sample) * kOneOver32768); }
+inline uint8_t ExportSample8(float value) { return uint8_t(RoundAndClamp(double(value) * kFullScale8, kFullScale8)); }
+inline uint16_t ExportSample16(float value) {
+    return uint16_t(RoundAndClamp(double(value) * kFullScale16, kFullScale16));
+}
+
 // A 16-bit host sample shown on an 8-bit display: the top eight of its fifteen
 // bits, full scale and above showing as 255.
 inline uint8_t DisplaySample16(uint16_t sample) { return sample >= kFullScale16 ? 255 : uint8_t(sample >> 7); }

@@ -9,15 +9,6 @@
 
 namespace {
 
-// Rounds halves away from zero and clamps to 0..maximum; a value that is not a
-// number exports as 0.
-int32_t RoundAndClamp(double x, int32_t maximum) {
-    if (!(x == x)) return 0;
-    if (x >= double(maximum)) return maximum;
-    if (x <= 0) return 0;
-    return int32_t(RoundHalfAwayFromZero(x));
-}
-
 constexpr int32_t kRowsPerItem = 32;
 
 // Visits every pixel of passRect, with its host address and its index in the
@@ -49,12 +40,6 @@ bool WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, 
 
 }  // namespace
 
-float ImportSample8(uint8_t sample) { return float(double(sample) * kOneOver255); }
-float ImportSample16(uint16_t sample) { return float(double(sample) * kOneOver32768); }
-uint8_t ExportSample8(float value) { return uint8_t(RoundAndClamp(double(value) * kFullScale8, kFullScale8)); }
-uint16_t ExportSample16(float value) {
-    return uint16_t(RoundAndClamp(double(value) * kFullScale16, kFullScale16));
-}
 
 bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes,
                   const ConversionWork& work) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/filter_globals.h"
+#include "core/sample_math.h"
 #include "core/work_planes.h"
 
 #include <functional>
@@ -25,8 +26,4 @@ bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, Wo
 void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes,
                   const ConversionWork& work);
 
-// One sample's conversions, for the pass and its tests.
-float ImportSample8(uint8_t sample);
-float ImportSample16(uint16_t sample);
-uint8_t ExportSample8(float value);
-uint16_t ExportSample16(float value);
+// One sample's conversions (ImportSample8 and the like) are in core/sample_math.h.

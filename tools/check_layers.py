@@ -24,6 +24,8 @@ ALLOWED = {
     "runner": {"interface", "platform", "core"},
     "cli": {"interface", "platform", "core", "runner", "render", "pipeline", "plugin"},
     "samples": {"interface", "platform", "core", "runner", "cli"},
+    "gegl": {"core", "render"},
+    "frei0r": {"core", "render"},
     "bench": None,  # benchmarks, tests and fuzz targets may use every layer
     "tests": None,
     "fuzz": None,

@@ -11,10 +11,13 @@ cmake --install "$build" --prefix "$work/root" >/dev/null
 for file in bin/glyra share/man/man1/glyra.1.gz share/bash-completion/completions/glyra \
             share/zsh/vendor-completions/_glyra lib/glyra/win32/Glyra.8bf lib/glyra/win64/Glyra.8bf \
             share/doc/glyra/README.md share/doc/glyra/copyright share/doc/glyra/changelog.gz \
-            share/doc/glyra/THIRD-PARTY-NOTICES.md; do
+            share/doc/glyra/THIRD-PARTY-NOTICES.md lib/frei0r-1/glyra.so; do
   [ -s "$work/root/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
 "$work/root/bin/glyra" --version | grep -q '^glyra ' || { echo "the installed command does not run"; exit 1; }
+ls "$work"/root/lib/*/gegl-0.4/glyra-stars.so >/dev/null 2>&1 || { echo "missing after install: the GEGL operation"; exit 1; }
+GEGL_PATH=$(dirname "$(ls "$work"/root/lib/*/gegl-0.4/glyra-stars.so)") gegl --list-all 2>/dev/null | grep -qx 'glyra:stars' ||
+  { echo "GEGL does not find the installed operation"; exit 1; }
 (cd "$work" && cpack --config "$(realpath "$build")/CPackConfig.cmake" -B "$work/package" >/dev/null)
 deb=$(ls "$work"/package/glyra_*.deb)
 info=$(dpkg-deb -I "$deb")
