@@ -166,3 +166,19 @@ TEST_F(GlyraCommand, TheFrei0rFilterInFfmpegAndMeltEqualsTheCommandFrameByFrame)
     ASSERT_EQ(Run(Path("in/f001.png") + " " + Path("default.png")).status, 0);
     EXPECT_EQ(MaxDifference(Path("melt001.png"), Path("default.png")), 0);
 }
+
+TEST(KdenliveEffect, DescribesEveryParameterOverItsOwnRange) {
+    const std::string path = std::string(GLYRA_FREI0R_DIR) + "/frei0r_glyra.xml";
+    const std::string xml = FileBytes(path);
+    ASSERT_FALSE(xml.empty()) << path;
+    EXPECT_EQ(Shell("python3 -c \"import xml.dom.minidom, sys; xml.dom.minidom.parse(sys.argv[1])\" '" + path + "'"), 0)
+        << "well-formed XML";
+    EXPECT_NE(xml.find("<effect tag=\"frei0r.glyra\""), std::string::npos);
+    size_t parameters = 0;
+    for (size_t at = xml.find("<parameter "); at != std::string::npos; at = xml.find("<parameter ", at + 1)) ++parameters;
+    EXPECT_EQ(parameters, 13u);
+    // The angle: 0..359 shown from frei0r's 0..1 (times 359, plus 0); the brightness from 1.
+    EXPECT_NE(xml.find("name=\"3\" default=\"0\" min=\"0\" max=\"359\" factor=\"359\" offset=\"0\""), std::string::npos);
+    EXPECT_NE(xml.find("name=\"0\" default=\"50\" min=\"1\" max=\"100\" factor=\"99\" offset=\"1\""), std::string::npos);
+    EXPECT_NE(xml.find("paramlist=\"plain;average;weighted\""), std::string::npos);
+}

@@ -11,7 +11,7 @@ cmake --install "$build" --prefix "$work/root" >/dev/null
 for file in bin/glyra share/man/man1/glyra.1.gz share/bash-completion/completions/glyra \
             share/zsh/vendor-completions/_glyra lib/glyra/win32/Glyra.8bf lib/glyra/win64/Glyra.8bf \
             share/doc/glyra/README.md share/doc/glyra/copyright share/doc/glyra/changelog.gz \
-            share/doc/glyra/THIRD-PARTY-NOTICES.md lib/frei0r-1/glyra.so; do
+            share/doc/glyra/THIRD-PARTY-NOTICES.md lib/frei0r-1/glyra.so share/kdenlive/effects/frei0r_glyra.xml; do
   [ -s "$work/root/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
 "$work/root/bin/glyra" --version | grep -q '^glyra ' || { echo "the installed command does not run"; exit 1; }
