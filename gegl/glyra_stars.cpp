@@ -164,9 +164,11 @@ void ClassInit(gpointer klass, gpointer) {
             info.kind == ParameterKind::Enumerated
                 ? g_param_spec_enum(name.c_str(), label.c_str(), info.help, gThresholdType, info.defaultValue,
                                     GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT | GEGL_PARAM_PAD_INPUT))
-                : g_param_spec_int(name.c_str(), label.c_str(), info.help, info.minimum, info.maximum,
-                                   info.defaultValue,
-                                   GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT | GEGL_PARAM_PAD_INPUT));
+                // Sliders over the table's range; a script may set any 16-bit value,
+                // which the plug-in also takes from a recorded action as it comes.
+                : gegl_param_spec_int(name.c_str(), label.c_str(), info.help, -32768, 32767, info.defaultValue,
+                                      info.minimum, info.maximum, 1.0,
+                                      GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT | GEGL_PARAM_PAD_INPUT));
         g_object_class_install_property(object, guint(i + 1), spec);
     }
     gegl_operation_class_set_keys(operation, "name", "glyra:stars", "title", "Glyra Star Streaks", "categories",

@@ -13,7 +13,10 @@
 
 #include <vips/vips.h>
 
+#include "core/parameter_table.h"
+#include "runner/recorded_parameters.h"
 #include "tests/command_test_support.h"
+#include "tests/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -108,6 +111,33 @@ TEST_F(GlyraCommand, TheGeglOperationEqualsTheCommandOnEightBitsAndComesWithinTw
         EXPECT_LE(MaxDifference(viaGegl, viaGlyra), c.tolerance);
         EXPECT_GE(MaxDifference(viaGegl, input), 20) << "streaks were drawn";
     }
+}
+
+TEST_F(GlyraCommand, TheGeglOperationTakesScriptedValuesOutsideItsSlidersAsThePlugInDoes) {
+    // A script may set any 16-bit value; the plug-in takes a recorded action's
+    // values as they come, and so does the operation.
+    const ImageFile scene = Scene(120, 80, 8, 3, 6);
+    Write(Path("in.png"), scene);
+    ASSERT_EQ(Shell(GeglEnvironment() + "gegl '" + Path("in.png") +
+                    "' -- glyra:stars h0-extent=150 sp-amplitude=0 angle=400 gegl:png-save path='" + Path("out.png") +
+                    "' bitdepth=8 2>" + Path("gegl.log")),
+              0)
+        << FileBytes(Path("gegl.log"));
+    FilterParameters values;
+    SetDefaultParameters(&values);
+    values.h0Extent = 150;
+    values.spAmplitude = 0;
+    values.angle = 400;
+    HostImage image = MakeHostImage(scene.width, scene.height, 8, 3, false);
+    for (size_t i = 0; i < scene.SampleCount(); ++i) image.SetSample(i, scene.Sample(i));
+    TestHost host(image, HostSettings{});
+    host.SetScriptValues(RecordedParameters(values));
+    ASSERT_EQ(host.Run(Plugin(), false).result, 0);
+    const ImageFile out = Read(Path("out.png"));
+    ASSERT_EQ(out.SampleCount(), host.Image().SampleCount());
+    size_t differing = 0;
+    for (size_t i = 0; i < out.SampleCount(); ++i) differing += out.Sample(i) != host.Image().Sample(i);
+    EXPECT_EQ(differing, 0u);
 }
 
 TEST_F(GlyraCommand, TheGeglOperationTakesTinyImagesAndRefusesHugeOnesWithoutFailingTheHost) {
