@@ -83,6 +83,15 @@ void ReportStage(const RunSettings& settings, const char* stage, const std::stri
     std::fflush(stderr);
 }
 
+// An image with transparency cannot go to a format without it: known once the
+// header is read, before any render.
+bool RefusesAlpha(const ImageFile& image, const PlannedFile& file, Failure* failure) {
+    if (!image.HasAlpha() || FormatHoldsAlpha(file.format)) return false;
+    failure->Set(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
+                                       " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+    return true;
+}
+
 const char* ChannelName(int channels) {
     switch (channels) {
         case 1: return "gray";
@@ -133,9 +142,7 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             progress->Print("glyra: " + file.input + (settings.reading.acceptDamaged ? ": damaged, read anyway: "
                                                                                      : ": the decoder noted: ") +
                             image.damage);
-        if (image.HasAlpha() && !FormatHoldsAlpha(file.format))
-            return fail(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
-                                              " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+        if (RefusesAlpha(image, file, &failure)) return failure;
         const std::string shape = std::to_string(image.width) + "x" + std::to_string(image.height) + " " +
                                   ChannelName(image.channels) + " " + std::to_string(image.depth) + "-bit " +
                                   FormatName(image.format);
@@ -284,10 +291,7 @@ Failure CheckPlannedFile(const PlannedFile& file, const RunSettings& settings) {
         return budget.Reserve(FilterMemoryNeed(width, height, channels, depth), reason);
     };
     ImageFile image;
-    if (!ReadImage(file.input, reading, &image, &failure)) return failure;
-    if (image.HasAlpha() && !FormatHoldsAlpha(file.format))
-        failure.Set(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
-                                          " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+    if (ReadImage(file.input, reading, &image, &failure)) RefusesAlpha(image, file, &failure);
     return failure;
 }
 
@@ -400,6 +404,7 @@ int main(int argc, char** argv) {
     OutputRequest request;
     request.positionals = options.positionals;
     request.output = options.output;
+    // An output that is its input is left alone by --skip-existing: no need to refuse it.
     request.force = options.force || options.skipExisting;
     request.indexStart = options.indexStart;
     ImageFormat format;

@@ -214,43 +214,54 @@ std::vector<uint8_t> Blob(VipsImage* header, const char* name) {
     return std::vector<uint8_t>(bytes, bytes + length);
 }
 
+// The first directory of an EXIF block (with or without JPEG's "Exif\0\0"):
+// where it is and how the block's numbers read; not `found` when the block is
+// no TIFF structure or the directory lies outside it.
+struct ExifDirectory {
+    const std::vector<uint8_t>& e;
+    bool little = false;
+    bool found = false;
+    size_t at = 0;        // the directory's entry count
+    uint32_t entries = 0;
+
+    uint32_t U16(size_t i) const { return uint32_t(little ? e[i] | e[i + 1] << 8 : e[i] << 8 | e[i + 1]); }
+    uint32_t U32(size_t i) const { return little ? U16(i) | U16(i + 2) << 16 : U16(i) << 16 | U16(i + 2); }
+
+    explicit ExifDirectory(const std::vector<uint8_t>& block) : e(block) {
+        const size_t start = e.size() >= 6 && std::memcmp(e.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
+        if (e.size() < start + 8) return;
+        little = e[start] == 'I' && e[start + 1] == 'I';
+        if (!little && !(e[start] == 'M' && e[start + 1] == 'M')) return;
+        at = start + U32(start + 4);
+        found = at + 2 <= e.size();
+        if (found) entries = U16(at);
+    }
+    // Where entry i starts, or 0 when it runs past the block.
+    size_t Entry(uint32_t i) const {
+        const size_t entry = at + 2 + size_t(i) * 12;
+        return entry + 12 <= e.size() ? entry : 0;
+    }
+};
+
 // Unlinks the second directory of an EXIF block (the thumbnail's): a
 // thumbnail of the unfiltered picture, and sideways once the picture is
 // turned upright, would show the wrong image in every file browser.
 void DropExifThumbnail(std::vector<uint8_t>* exif) {
-    std::vector<uint8_t>& e = *exif;
-    const size_t start = e.size() >= 6 && std::memcmp(e.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
-    if (e.size() < start + 8) return;
-    const bool little = e[start] == 'I' && e[start + 1] == 'I';
-    if (!little && !(e[start] == 'M' && e[start + 1] == 'M')) return;
-    auto u16 = [&](size_t at) { return uint32_t(little ? e[at] | e[at + 1] << 8 : e[at] << 8 | e[at + 1]); };
-    auto u32 = [&](size_t at) { return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2); };
-    const size_t directory = start + u32(start + 4);
-    if (directory + 2 > e.size()) return;
-    const size_t next = directory + 2 + size_t(u16(directory)) * 12;
-    if (next + 4 > e.size()) return;
-    std::memset(&e[next], 0, 4);
+    const ExifDirectory directory(*exif);
+    const size_t next = directory.at + 2 + size_t(directory.entries) * 12;
+    if (!directory.found || next + 4 > exif->size()) return;
+    std::memset(exif->data() + next, 0, 4);
 }
 
 // Sets the orientation entry of an EXIF block's first directory to 1 (upright).
 void ResetExifOrientation(std::vector<uint8_t>* exif) {
-    std::vector<uint8_t>& e = *exif;
-    if (e.size() < 8) return;
-    const bool little = e[0] == 'I' && e[1] == 'I';
-    if (!little && !(e[0] == 'M' && e[1] == 'M')) return;
-    auto u16 = [&](size_t at) {
-        return uint32_t(little ? e[at] | e[at + 1] << 8 : e[at] << 8 | e[at + 1]);
-    };
-    auto u32 = [&](size_t at) { return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2); };
-    const size_t directory = u32(4);
-    if (directory + 2 > e.size()) return;
-    const uint32_t entries = u16(directory);
-    for (uint32_t i = 0; i < entries; ++i) {
-        const size_t entry = directory + 2 + size_t(i) * 12;
-        if (entry + 12 > e.size()) return;
-        if (u16(entry) == 0x0112 && u16(entry + 2) == 3) {  // Orientation, SHORT
-            e[entry + 8] = little ? 1 : 0;
-            e[entry + 9] = little ? 0 : 1;
+    const ExifDirectory directory(*exif);
+    for (uint32_t i = 0; i < directory.entries; ++i) {
+        const size_t entry = directory.Entry(i);
+        if (entry == 0) return;
+        if (directory.U16(entry) == 0x0112 && directory.U16(entry + 2) == 3) {  // Orientation, SHORT
+            (*exif)[entry + 8] = directory.little ? 1 : 0;
+            (*exif)[entry + 9] = directory.little ? 0 : 1;
         }
     }
 }

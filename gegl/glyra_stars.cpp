@@ -35,16 +35,14 @@ struct GlyraStarsClass {
     GeglOperationFilterClass parent;
 };
 
-GType gStarsType = 0;
 GType gThresholdType = 0;
-GeglOperationFilterClass* gParentClass = nullptr;
 
 GlyraStars* Self(gpointer object) { return reinterpret_cast<GlyraStars*>(object); }
 
 // Property ids are the table's indices + 1.
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* property) {
     if (id < 1 || id > guint(kParameterCount)) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, property);
         return;
     }
     const ParameterInfo& info = kParameterTable[id - 1];
@@ -52,9 +50,9 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
         int16_t(info.kind == ParameterKind::Enumerated ? g_value_get_enum(value) : g_value_get_int(value));
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* property) {
     if (id < 1 || id > guint(kParameterCount)) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, property);
         return;
     }
     const ParameterInfo& info = kParameterTable[id - 1];
@@ -148,7 +146,6 @@ void ClassInit(gpointer klass, gpointer) {
     GObjectClass* object = G_OBJECT_CLASS(klass);
     GeglOperationClass* operation = GEGL_OPERATION_CLASS(klass);
     GeglOperationFilterClass* filter = GEGL_OPERATION_FILTER_CLASS(klass);
-    gParentClass = static_cast<GeglOperationFilterClass*>(g_type_class_peek_parent(klass));
     object->set_property = SetProperty;
     object->get_property = GetProperty;
     operation->prepare = Prepare;
@@ -160,7 +157,7 @@ void ClassInit(gpointer klass, gpointer) {
     for (int i = 0; i < kParameterCount; ++i) {
         const ParameterInfo& info = kParameterTable[i];
         const std::string name = ParameterDashedName(info), label = ParameterEnglishLabel(info);
-        GParamSpec* spec =
+        GParamSpec* property =
             info.kind == ParameterKind::Enumerated
                 ? g_param_spec_enum(name.c_str(), label.c_str(), info.help, gThresholdType, info.defaultValue,
                                     GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT | GEGL_PARAM_PAD_INPUT))
@@ -169,7 +166,7 @@ void ClassInit(gpointer klass, gpointer) {
                 : gegl_param_spec_int(name.c_str(), label.c_str(), info.help, -32768, 32767, info.defaultValue,
                                       info.minimum, info.maximum, 1.0,
                                       GParamFlags(G_PARAM_READWRITE | G_PARAM_CONSTRUCT | GEGL_PARAM_PAD_INPUT));
-        g_object_class_install_property(object, guint(i + 1), spec);
+        g_object_class_install_property(object, guint(i + 1), property);
     }
     gegl_operation_class_set_keys(operation, "name", "glyra:stars", "title", "Glyra Star Streaks", "categories",
                                   "light", "reference-hash", "glyra-stars-1", "description",
@@ -199,7 +196,7 @@ G_MODULE_EXPORT gboolean gegl_module_register(GTypeModule* module) {
     gThresholdType = g_type_module_register_enum(module, "GlyraThresholdType", values);
     const GTypeInfo info = {sizeof(GlyraStarsClass), nullptr, nullptr, ClassInit, nullptr, nullptr,
                             sizeof(GlyraStars), 0, InstanceInit, nullptr};
-    gStarsType = g_type_module_register_type(module, GEGL_TYPE_OPERATION_FILTER, "GlyraStars", &info, GTypeFlags(0));
+    g_type_module_register_type(module, GEGL_TYPE_OPERATION_FILTER, "GlyraStars", &info, GTypeFlags(0));
     return TRUE;
 }
 
