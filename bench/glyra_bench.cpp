@@ -9,6 +9,7 @@
 //   glyra_bench            every case (tens of minutes)
 //   glyra_bench --quick    the 1-megapixel cases and one 12-megapixel row (under two minutes)
 //   glyra_bench TEXT...    the cases whose names hold one of the texts
+//   glyra_bench outputs    the output settings' rows; video: the frei0r module's frames per second
 //   --path exact|fourier   measures that path instead of the automatic choice
 //   --fast-only            skips the reference and the comparison
 #include <sys/resource.h>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "bench/synthetic_scene.h"
+#include "bench/video_rows.h"
 #include "cli/image_file.h"
 #include "core/parameter_table.h"
 #include "pipeline/plane_conversion.h"
@@ -446,6 +448,7 @@ int main(int argc, char** argv) {
                               Case{"12 MP RGB 16-bit", 4000, 3000, 3, 16, 0.001, 2, false, 0, 0}})
             for (bool smooth : {true, false}) RunOutputSettings(c, smooth);
     }
+    if (only.empty() || std::find(only.begin(), only.end(), "video") != only.end()) RunVideoRows();
     std::printf("\n* the reference at the smaller size named in the ratio column; the fast time is at full size.\n"
                 "peak: the render's own memory beyond the scene's planes (peak resident set); for the glyra\n"
                 "rows, the whole process's.\n");

@@ -19,12 +19,12 @@ constexpr double kOneOver32768 = 0.000030517578125;
 inline int64_t RoundHalfAwayFromZero(double x) { return x >= 0 ? int64_t(x + 0.5) : int64_t(x - 0.5); }
 
 // Rounds halves away from zero and clamps to 0..maximum; a value that is not a
-// number exports as 0.
+// number exports as 0. Written as two selects, so that loops over it become
+// vector code.
 inline int32_t RoundAndClamp(double x, int32_t maximum) {
-    if (!(x == x)) return 0;
-    if (x >= double(maximum)) return maximum;
-    if (x <= 0) return 0;
-    return int32_t(RoundHalfAwayFromZero(x));
+    x = x > 0 ? x : 0;  // also a value that is not a number
+    x = x < double(maximum) ? x : double(maximum);
+    return int32_t(x + 0.5);
 }
 
 // One host sample to the working scale (1.0 is full scale) and back, as the

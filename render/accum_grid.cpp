@@ -16,7 +16,7 @@ AccumGrid* NewAccumGrid(int32_t rows, int32_t columns) {
         grid = static_cast<AccumGrid*>(AllocateZeroedBytes(1, sizeof(AccumGrid)));
     if (grid) {
         grid->rows = static_cast<double**>(AllocateBytes(rowBytes ? rowBytes : 1));
-        grid->block = grid->rows ? static_cast<double*>(AllocateBytes(blockBytes ? blockBytes : 1)) : nullptr;
+        grid->block = grid->rows ? static_cast<double*>(AllocateZeroedBytes(1, blockBytes ? blockBytes : 1)) : nullptr;
     }
     if (!grid || !grid->block) {
         std::fputs("Allocation Failure!\n", stderr);

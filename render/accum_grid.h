@@ -13,7 +13,7 @@ struct AccumGrid {
     int32_t columnCount;
 };
 
-// Returns null, after writing "Allocation Failure!\n" to the standard error
+// A zeroed grid. Returns null, after writing "Allocation Failure!\n" to the standard error
 // stream, when the grid cannot be had (or its size cannot be expressed).
 AccumGrid* NewAccumGrid(int32_t rows, int32_t columns);
 void FreeAccumGrid(AccumGrid* grid);

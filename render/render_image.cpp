@@ -1,6 +1,7 @@
 #include "render/render_image.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "core/parallel_work.h"
@@ -34,6 +35,23 @@ void ForEachRow(int32_t height, const RenderOptions& options, Visit visit) {
     RunParallel(job);
 }
 
+// Calls visit with the pixel layout as constants for the layouts hosts hand
+// over (so that the conversion loops become vector code), as values otherwise.
+template <typename Visit>
+void WithLayout(const InterleavedImage& shape, Visit visit) {
+    using C = std::integral_constant<int, 1>;
+    if (shape.channels == 1 && shape.stride == 1) return visit(C{}, C{});
+    if (shape.channels == 2 && shape.stride == 2)
+        return visit(std::integral_constant<int, 2>{}, std::integral_constant<int, 2>{});
+    if (shape.channels == 3 && shape.stride == 3)
+        return visit(std::integral_constant<int, 3>{}, std::integral_constant<int, 3>{});
+    if (shape.channels == 3 && shape.stride == 4)
+        return visit(std::integral_constant<int, 3>{}, std::integral_constant<int, 4>{});
+    if (shape.channels == 4 && shape.stride == 4)
+        return visit(std::integral_constant<int, 4>{}, std::integral_constant<int, 4>{});
+    visit(shape.channels, shape.stride);
+}
+
 template <typename Sample, typename Import, typename Export>
 RenderStatus Render(const FilterParameters& parameters, const InterleavedImage& shape, Sample* samples,
                     const RenderOptions& options, const std::function<bool()>& cancelled, Import import,
@@ -51,11 +69,15 @@ RenderStatus Render(const FilterParameters& parameters, const InterleavedImage& 
     }
     WorkPlaneSet planes{};
     for (int p = 0; p < shape.channels; ++p) planes.planes[p] = space.planes.data() + size_t(p) * pixels;
-    const size_t width = size_t(shape.width), stride = size_t(shape.stride);
-    ForEachRow(shape.height, options, [&](int32_t row) {
-        const size_t start = size_t(row) * width;
-        for (size_t i = start; i < start + width; ++i)
-            for (int p = 0; p < shape.channels; ++p) planes.planes[p][i] = import(samples[i * stride + size_t(p)]);
+    const size_t width = size_t(shape.width);
+    WithLayout(shape, [&](auto channels, auto stride) {
+        ForEachRow(shape.height, options, [&](int32_t row) {
+            const Sample* in = samples + size_t(row) * width * size_t(stride);
+            for (int p = 0; p < channels; ++p) {
+                float* out = planes.planes[p] + size_t(row) * width;
+                for (size_t i = 0; i < width; ++i) out[i] = import(in[i * size_t(stride) + size_t(p)]);
+            }
+        });
     });
     StarSettings settings;
     settings.parameters = parameters;
@@ -64,12 +86,18 @@ RenderStatus Render(const FilterParameters& parameters, const InterleavedImage& 
     settings.hostPlanes = shape.channels;
     settings.reportProgress = false;
     Checks checks(cancelled);
-    const RenderStatus status = RenderStars(settings, &planes, &checks, options);
+    RenderOptions keeping = options;
+    if (workspace) keeping.scratch = &workspace->render;
+    const RenderStatus status = RenderStars(settings, &planes, &checks, keeping);
     if (status != RenderStatus::Done) return status;
-    ForEachRow(shape.height, options, [&](int32_t row) {
-        const size_t start = size_t(row) * width;
-        for (size_t i = start; i < start + width; ++i)
-            for (int p = 0; p < shape.channels; ++p) samples[i * stride + size_t(p)] = exportSample(planes.planes[p][i]);
+    WithLayout(shape, [&](auto channels, auto stride) {
+        ForEachRow(shape.height, options, [&](int32_t row) {
+            Sample* out = samples + size_t(row) * width * size_t(stride);
+            for (int p = 0; p < channels; ++p) {
+                const float* in = planes.planes[p] + size_t(row) * width;
+                for (size_t i = 0; i < width; ++i) out[i * size_t(stride) + size_t(p)] = exportSample(in[i]);
+            }
+        });
     });
     return status;
 }
@@ -79,7 +107,9 @@ RenderStatus Render(const FilterParameters& parameters, const InterleavedImage& 
 RenderStatus RenderImage8(const FilterParameters& parameters, const InterleavedImage& shape, uint8_t* samples,
                           const RenderOptions& options, const std::function<bool()>& cancelled,
                           RenderWorkspace* workspace) {
-    return Render(parameters, shape, samples, options, cancelled, ImportSample8, ExportSample8, workspace);
+    return Render(
+        parameters, shape, samples, options, cancelled, [](uint8_t v) { return ImportSample8(v); },
+        [](float v) { return ExportSample8(v); }, workspace);
 }
 
 RenderStatus RenderImageFloat(const FilterParameters& parameters, const InterleavedImage& shape, float* samples,

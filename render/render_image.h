@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/filter_parameters.h"
+#include "render/render_scratch.h"
 #include "render/render_stars.h"
 
 struct InterleavedImage {
@@ -23,6 +24,7 @@ struct InterleavedImage {
 // frame (a video filter): memory already touched is not faulted in again.
 struct RenderWorkspace {
     std::vector<float> planes;
+    RenderScratch render;
 };
 
 // In place, on 8-bit samples (0..255).

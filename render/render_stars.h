@@ -10,6 +10,8 @@
 #include "render/render_checks.h"
 #include "render/star_settings.h"
 
+struct RenderScratch;
+
 enum class RenderPath {
     Auto,       // per pass, the faster of exact stamping and the transform
     Reference,  // one source at a time on the calling thread, every point of every line
@@ -21,6 +23,7 @@ struct RenderOptions {
     RenderPath path = RenderPath::Auto;
     int threads = 0;            // worker threads; 0 follows the machine
     size_t fourierMemory = 0;   // most bytes the transform may use; 0 is the build's default
+    RenderScratch* scratch = nullptr;  // memory kept for the next render, or none
 };
 
 // The transform's default memory: what a 64-bit process can spare for one

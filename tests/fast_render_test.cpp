@@ -13,6 +13,7 @@
 #include "pipeline/plane_conversion.h"
 #include "render/fourier_stamping.h"
 #include "render/line_layout.h"
+#include "render/render_scratch.h"
 #include "render/render_stars.h"
 #include "render/star_pattern.h"
 #include "render/tail_cut.h"
@@ -102,13 +103,14 @@ Scene RandomScene(std::mt19937& random, int32_t maxWidth, int32_t maxHeight, dou
 }
 
 RenderStatus Render(Scene& scene, RenderPath path, int threads, RenderReport* report = nullptr,
-                    RenderChecks* checks = nullptr, size_t fourierMemory = 0) {
+                    RenderChecks* checks = nullptr, size_t fourierMemory = 0, RenderScratch* scratch = nullptr) {
     RecordingChecks quiet;
     WorkPlaneSet set = scene.Set();
     RenderOptions options;
     options.path = path;
     options.threads = threads;
     options.fourierMemory = fourierMemory;
+    options.scratch = scratch;
     return RenderStars(scene.settings, &set, checks ? checks : &quiet, options, report);
 }
 
@@ -310,6 +312,46 @@ TEST(FastRender, AStopFromTheHostOrTheDialogCancelsMidPass) {
             EXPECT_EQ(Render(scene, path, 2, nullptr, &checks), RenderStatus::Cancelled);
             for (const auto& call : checks.progress) EXPECT_LT(call.first, call.second) << "never finished";
         }
+    }
+}
+
+// A video host keeps the accumulator from frame to frame; the composite
+// leaves it clear, and a render stopped part way leaves light in it that the
+// next render must not see.
+TEST(FastRender, AKeptScratchCarriesNothingFromOneRenderToTheNext) {
+    std::mt19937 random(23);
+    RenderScratch scratch;
+    for (int round = 0; round < 24; ++round) {
+        // Sizes repeat, so that the grid is kept, and change, so that it is replaced.
+        const int32_t sizes[][2] = {{120, 80}, {120, 80}, {61, 140}};
+        Scene scene = RandomScene(random, 1, 1, 0.02);
+        scene.settings.width = sizes[round % 3][0];
+        scene.settings.height = sizes[round % 3][1];
+        std::bernoulli_distribution lit(0.02);
+        for (auto& plane : scene.planes) plane.resize(size_t(scene.settings.width) * size_t(scene.settings.height));
+        for (size_t i = 0; i < scene.planes[0].size(); ++i) {
+            const bool bright = lit(random);
+            for (auto& plane : scene.planes) plane[i] = RandomSample(random, scene.depth, bright);
+        }
+        Scene alone = scene, kept = scene;
+        if (round % 4 == 3) {
+            // Stopped as late as a stop can come, in the last composite: the
+            // grid holds the light of the rows not yet blended.
+            RecordingChecks counting;
+            Scene whole = scene;
+            Render(whole, RenderPath::Exact, 2, nullptr, &counting);
+            for (int at = counting.calls; at > 0 && scratch.gridClear; --at) {
+                RecordingChecks checks;
+                checks.abortAt = at;
+                Scene stopped = scene;
+                Render(stopped, RenderPath::Exact, 2, nullptr, &checks, 0, &scratch);
+            }
+            ASSERT_FALSE(scratch.gridClear) << "no stop landed between stamping and the composite's end";
+        }
+        ASSERT_EQ(Render(alone, RenderPath::Exact, 2), RenderStatus::Done);
+        ASSERT_EQ(Render(kept, RenderPath::Exact, 2, nullptr, nullptr, 0, &scratch), RenderStatus::Done);
+        EXPECT_EQ(kept.planes, alone.planes) << "round " << round << ": " << Describe(scene);
+        EXPECT_TRUE(scratch.gridClear);
     }
 }
 
