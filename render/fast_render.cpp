@@ -112,9 +112,9 @@ private:
         const double level = ThresholdLevel(p_);
         const double gain = BrightnessGain(p_);
         SourceScan scan{plane, tested_, level, width_, height_, workers_, CheckPointOver(sweep, height_ / 10)};
-        int64_t sources = 0;
-        double largest = 0.0;
-        if (!CountSources(scan, &sources, &largest)) return RenderStatus::Cancelled;
+        if (!CountSources(scan, &sources_)) return RenderStatus::Cancelled;
+        const int64_t sources = sources_.Count();
+        const double largest = sources_.largest;
         if (sources == 0 || lineCount_ == 0) {
             // Without light the composite leaves every sample exactly as it is.
             report_->methods[pass] = PassMethod::Skipped;
@@ -165,20 +165,19 @@ private:
         if (!(grid_ = ClearGridFor(&scratch_, height_, width_, workers_))) return RenderStatus::OutOfMemory;
         scratch_.gridClear = false;  // until the composite has taken the light out again
 
-        PassSources sources;
         bool banded = laidOut;
         if (banded) {
             try {
                 SourceScan collect = scan;
                 collect.checkPoint = CheckPointOver(sweep + height_ / 10, height_ / 10);
-                if (!CollectSources(collect, &sources)) return RenderStatus::Cancelled;
+                if (!CollectSources(collect, &sources_)) return RenderStatus::Cancelled;
             } catch (const std::bad_alloc&) {
                 banded = false;
             }
         }
         const int64_t stampFrom = sweep + height_ / 5, stampRows = height_ - height_ / 5;
         if (banded) {
-            StampJob job{grid_->block, width_, height_, &sources, layouts_, lineCount_, workers_,
+            StampJob job{grid_->block, width_, height_, &sources_, layouts_, lineCount_, workers_,
                          std::min(CacheBandRows(), BandRowsFor(int64_t(double(estimatedPoints) * kShareOfLineInside),
                                                                height_, kPointsPerBand, 4 * workers_)),
                          CheckPointOver(stampFrom, stampRows)};
@@ -237,6 +236,7 @@ private:
     const int workers_;
     const TestedValue tested_;
     RayList* lists_[kMaxStarLines] = {};
+    PassSources sources_;  // the pass's highlights, counted row by row, then collected
     LineLayout layouts_[kMaxStarLines];
     int lineCount_ = 0;
     RenderScratch ownScratch_;  // when the caller keeps none

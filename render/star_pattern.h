@@ -43,11 +43,24 @@ struct TestedValue {
         : red(planes[0]), green(hostPlanes >= 3 ? planes[1] : nullptr), blue(hostPlanes >= 3 ? planes[2] : nullptr),
           thresholdType(type), averaged(hostPlanes >= 3) {}
 
+    enum class Kind { Own, Average, Weighted };
+    Kind KindOf() const {
+        if (averaged && thresholdType == Average) return Kind::Average;
+        if (averaged && thresholdType == WeightedAverage) return Kind::Weighted;
+        return Kind::Own;
+    }
+    double AverageAt(size_t at) const {
+        return ((double(blue[at]) + double(green[at])) + double(red[at])) * 0.3333333333333333;
+    }
+    double WeightedAt(size_t at) const {
+        return (double(green[at]) * 0.587 + double(blue[at]) * 0.114) + double(red[at]) * 0.299;
+    }
     double At(const float* own, size_t at) const {
-        if (averaged && thresholdType == Average)
-            return ((double(blue[at]) + double(green[at])) + double(red[at])) * 0.3333333333333333;
-        if (averaged && thresholdType == WeightedAverage)
-            return (double(green[at]) * 0.587 + double(blue[at]) * 0.114) + double(red[at]) * 0.299;
+        switch (KindOf()) {
+            case Kind::Average: return AverageAt(at);
+            case Kind::Weighted: return WeightedAt(at);
+            case Kind::Own: break;
+        }
         return double(own[at]);
     }
 };

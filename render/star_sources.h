@@ -30,12 +30,13 @@ struct SourceScan {
     std::function<bool(double done)> checkPoint;
 };
 
-// Counts the sources of a pass without keeping them, and their largest value.
-// False when the check point stopped the count.
-bool CountSources(const SourceScan& scan, int64_t* count, double* largest);
+// Counts the sources of a pass, row by row (rowStart), and finds their
+// largest value, without keeping them. False when the check point stopped the
+// count; throws std::bad_alloc when the row counts cannot be had.
+bool CountSources(const SourceScan& scan, PassSources* sources);
 
-// Collects them. False when the check point stopped it; throws std::bad_alloc
-// when the list cannot be had.
+// Collects the sources CountSources counted into their places. False when the
+// check point stopped it; throws std::bad_alloc when the list cannot be had.
 bool CollectSources(const SourceScan& scan, PassSources* sources);
 
 // Whether the pixel at `at` is a source, and its value.
