@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/parallel_work.h"
+#include "core/vector_clones.h"
 #include "render/accum_grid.h"
 #include "render/banded_stamping.h"
 #include "render/fourier_stamping.h"
@@ -41,7 +42,7 @@ constexpr int32_t kFewestBandRows = 32;
 // zeroes the light, so that the grid is clear for the next pass without a
 // pass of its own. A cell without light keeps its sample exactly. Without
 // branches, so that the compiler turns it into vector code.
-void CompositeAndClearRow(double* __restrict light, float* __restrict row, int32_t width, double gain) {
+GLYRA_VECTOR_CLONES void CompositeAndClearRow(double* __restrict light, float* __restrict row, int32_t width, double gain) {
     for (int32_t l = 0; l < width; ++l) {
         const double cell = light[l];
         double v = gain * cell;

@@ -6,6 +6,7 @@
 
 #include "core/parallel_work.h"
 #include "core/sample_math.h"
+#include "core/vector_clones.h"
 
 namespace {
 
@@ -33,6 +34,19 @@ void ForEachRow(int32_t height, const RenderOptions& options, Visit visit) {
         for (int32_t row = first; row < std::min(height, first + kRowsPerItem); ++row) visit(row);
     };
     RunParallel(job);
+}
+
+// One plane's samples of a row of pixels `stride` samples apart, to the
+// plane's row and back.
+template <typename Sample, typename Stride, typename Import>
+GLYRA_VECTOR_CLONES void ImportPlaneRow(const Sample* in, Stride stride, float* out, size_t width, Import import) {
+    for (size_t i = 0; i < width; ++i) out[i] = import(in[i * size_t(stride)]);
+}
+
+template <typename Sample, typename Stride, typename Export>
+GLYRA_VECTOR_CLONES void ExportPlaneRow(const float* in, Sample* out, Stride stride, size_t width,
+                                        Export exportSample) {
+    for (size_t i = 0; i < width; ++i) out[i * size_t(stride)] = exportSample(in[i]);
 }
 
 // Calls visit with the pixel layout as constants for the layouts hosts hand
@@ -73,10 +87,8 @@ RenderStatus Render(const FilterParameters& parameters, const InterleavedImage& 
     WithLayout(shape, [&](auto channels, auto stride) {
         ForEachRow(shape.height, options, [&](int32_t row) {
             const Sample* in = samples + size_t(row) * width * size_t(stride);
-            for (int p = 0; p < channels; ++p) {
-                float* out = planes.planes[p] + size_t(row) * width;
-                for (size_t i = 0; i < width; ++i) out[i] = import(in[i * size_t(stride) + size_t(p)]);
-            }
+            for (int p = 0; p < channels; ++p)
+                ImportPlaneRow(in + p, stride, planes.planes[p] + size_t(row) * width, width, import);
         });
     });
     StarSettings settings;
@@ -93,10 +105,8 @@ RenderStatus Render(const FilterParameters& parameters, const InterleavedImage& 
     WithLayout(shape, [&](auto channels, auto stride) {
         ForEachRow(shape.height, options, [&](int32_t row) {
             Sample* out = samples + size_t(row) * width * size_t(stride);
-            for (int p = 0; p < channels; ++p) {
-                const float* in = planes.planes[p] + size_t(row) * width;
-                for (size_t i = 0; i < width; ++i) out[i * size_t(stride) + size_t(p)] = exportSample(in[i]);
-            }
+            for (int p = 0; p < channels; ++p)
+                ExportPlaneRow(planes.planes[p] + size_t(row) * width, out + p, stride, width, exportSample);
         });
     });
     return status;

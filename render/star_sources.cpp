@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/parallel_work.h"
+#include "core/vector_clones.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ struct RowCount {
 // as their bit patterns do, and an integer maximum is vector code where a
 // floating-point one is not.
 template <typename TestedAt>
-RowCount CountRow(const SourceScan& scan, size_t start, size_t end, TestedAt testedAt) {
+GLYRA_VECTOR_CLONES RowCount CountRow(const SourceScan& scan, size_t start, size_t end, TestedAt testedAt) {
     const float* plane = scan.plane;
     const double level = scan.level;
     int32_t sources = 0;  // a row holds at most 2^31 - 1 elements
