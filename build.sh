@@ -17,6 +17,7 @@ PACKAGES=(
   g++-multilib qemu-user clang libclang-rt-14-dev dpkg-dev
   python3 python3-pefile lintian zsh
   wine64 xvfb xauth fonts-ipafont-gothic
+  gimp openbox xdotool imagemagick
 )
 
 install_missing() {
