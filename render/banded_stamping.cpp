@@ -23,19 +23,20 @@ inline IndexRange PointsWithin(const LineLayout& line, int32_t low, int32_t high
     return range;
 }
 
-// One line of one source within a band: the points whose cells fall in rows
-// [firstRow, lastRow) and columns [0, width), forward then backward.
-inline void StampLine(double* grid, int32_t width, const LineLayout& line, int32_t row, int32_t column,
+// One line of one source within a band whose first row is `firstRow`: the
+// points whose cells fall in rows [firstRow, lastRow) and columns [0, width),
+// forward then backward. `band` holds the band's rows.
+inline void StampLine(double* band, int32_t width, const LineLayout& line, int32_t row, int32_t column,
                       double value, int32_t firstRow, int32_t lastRow) {
     const double* weight = line.weight.data();
     const int64_t* offsets = line.offset.data();
-    double* center = grid + (int64_t(row) * width + column);
+    const int64_t center = int64_t(row - firstRow) * width + column;  // may lie outside the band
     // Forward: row + dy in [firstRow, lastRow), column + dx in [0, width).
     IndexRange range = PointsWithin(line, firstRow - row, lastRow - row, -column, width - column);
-    for (int32_t s = range.begin; s < range.end; ++s) center[offsets[s]] += value * weight[s];
+    for (int32_t s = range.begin; s < range.end; ++s) band[center + offsets[s]] += value * weight[s];
     // Backward: row - dy in [firstRow, lastRow), column - dx in [0, width).
     range = PointsWithin(line, row - lastRow + 1, row - firstRow + 1, column - width + 1, column + 1);
-    for (int32_t s = range.begin; s < range.end; ++s) center[-offsets[s]] += value * weight[s];
+    for (int32_t s = range.begin; s < range.end; ++s) band[center - offsets[s]] += value * weight[s];
 }
 
 // How far any kept point of the star reaches up or down.
@@ -45,9 +46,9 @@ int32_t RowReach(const LineLayout* lines, int lineCount) {
     return reach;
 }
 
-// Adds the part of the sources' lines that falls in rows [firstRow, lastRow);
-// returns early when `stop` is set.
-void StampBand(const StampJob& job, int32_t firstRow, int32_t lastRow, const std::atomic<bool>& stop) {
+// Adds the part of the sources' lines that falls in rows [firstRow, lastRow)
+// to the band's accumulator; false when `stop` was set part way.
+bool StampBand(const StampJob& job, double* band, int32_t firstRow, int32_t lastRow, const std::atomic<bool>& stop) {
     const int32_t reach = RowReach(job.lines, job.lineCount);
     const int32_t fromRow = std::max(0, firstRow - reach), toRow = std::min(job.height, lastRow + reach);
     const PassSources& sources = *job.sources;
@@ -57,16 +58,17 @@ void StampBand(const StampJob& job, int32_t firstRow, int32_t lastRow, const std
         for (int64_t i = sources.rowStart[size_t(row)], end = sources.rowStart[size_t(row) + 1]; i < end; ++i) {
             if (++sinceLook == 256) {
                 sinceLook = 0;
-                if (stop.load(std::memory_order_relaxed)) return;
+                if (stop.load(std::memory_order_relaxed)) return false;
             }
             const int32_t column = sources.column[size_t(i)];
             const double value = sources.value[size_t(i)];
             for (int n = 0; n < job.lineCount; ++n) {
-                if (ownRow) job.grid[int64_t(row) * job.width + column] += value;
-                StampLine(job.grid, job.width, job.lines[n], row, column, value, firstRow, lastRow);
+                if (ownRow) band[int64_t(row - firstRow) * job.width + column] += value;
+                StampLine(band, job.width, job.lines[n], row, column, value, firstRow, lastRow);
             }
         }
     }
+    return !stop.load(std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -76,9 +78,10 @@ bool StampBands(const StampJob& job) {
     ParallelJob parallel;
     parallel.items = (int64_t(job.height) + bandRows - 1) / bandRows;
     parallel.workers = job.workers;
-    parallel.work = [&job, bandRows](int64_t band, int, const std::atomic<bool>& stop) {
-        const int32_t first = int32_t(band * bandRows);
-        StampBand(job, first, std::min(job.height, first + bandRows), stop);
+    parallel.work = [&job, bandRows](int64_t item, int worker, const std::atomic<bool>& stop) {
+        const int32_t first = int32_t(item * bandRows), last = std::min(job.height, first + bandRows);
+        double* band = job.bandMemory + size_t(worker) * size_t(bandRows) * size_t(job.width);
+        if (StampBand(job, band, first, last, stop)) job.finishBand(first, last, band);
     };
     parallel.checkPoint = job.checkPoint;
     return RunParallel(parallel);

@@ -30,9 +30,9 @@ constexpr double kShareOfLineInside = 0.7;
 // About this many stamped points make one band: tens of milliseconds of work.
 constexpr int64_t kPointsPerBand = 8000000;
 constexpr int64_t kRowsPerCompositeItem = 16;
-// A band's rows of the accumulator should stay in a core's own cache while
-// its sources' lines are added: a line across the band (the vertical one)
-// hits every row of it for each source. But every band walks all the sources
+// A band's accumulator should stay in a core's own cache while its sources'
+// lines are added and while it is blended: a line across the band (the
+// vertical one) hits every row of it for each source. But every band walks all the sources
 // within a line's reach, so bands of fewer rows than this cost more in walking
 // than they save (measured at 1080p and at 12 MP).
 constexpr size_t kBandBytes = size_t(512) << 10;
@@ -163,9 +163,6 @@ private:
     RenderStatus StampExactly(int pass, const SourceScan& scan, bool laidOut, int64_t estimatedPoints, double gain) {
         float* plane = planes_->planes[pass];
         const int64_t sweep = 2 * int64_t(pass) * height_;
-        if (!(grid_ = ClearGridFor(&scratch_, height_, width_, workers_))) return RenderStatus::OutOfMemory;
-        scratch_.gridClear = false;  // until the composite has taken the light out again
-
         bool banded = laidOut;
         if (banded) {
             try {
@@ -176,19 +173,36 @@ private:
                 banded = false;
             }
         }
+        const int32_t bandRows = std::min(
+            CacheBandRows(),
+            BandRowsFor(int64_t(double(estimatedPoints) * kShareOfLineInside), height_, kPointsPerBand, 4 * workers_));
+        double* bands = banded ? ClearBandsFor(&scratch_, size_t(workers_) * size_t(bandRows) * size_t(width_))
+                               : nullptr;
         const int64_t stampFrom = sweep + height_ / 5, stampRows = height_ - height_ / 5;
-        if (banded) {
-            StampJob job{grid_->block, width_, height_, &sources_, layouts_, lineCount_, workers_,
-                         std::min(CacheBandRows(), BandRowsFor(int64_t(double(estimatedPoints) * kShareOfLineInside),
-                                                               height_, kPointsPerBand, 4 * workers_)),
-                         CheckPointOver(stampFrom, stampRows)};
+        if (bands) {
+            // Each band is blended as soon as its light is complete, while it is
+            // still in the worker's cache; the bands' cells are 0 again after.
+            scratch_.bandsClear = false;
+            StampJob job{width_, height_, &sources_, layouts_, lineCount_, workers_, bandRows, bands,
+                         [this, plane, gain](int32_t first, int32_t last, double* light) {
+                             for (int32_t k = first; k < last; ++k)
+                                 CompositeAndClearRow(light + size_t(k - first) * size_t(width_),
+                                                      plane + size_t(k) * size_t(width_), width_, gain);
+                         },
+                         CheckPointOver(stampFrom, stampRows + height_)};
             if (!StampBands(job)) return RenderStatus::Cancelled;
+            scratch_.bandsClear = true;
             report_->methods[pass] = PassMethod::Banded;
-        } else {
-            if (!StampSerially(scan, stampFrom, stampRows)) return RenderStatus::Cancelled;
-            report_->methods[pass] = PassMethod::Serial;
+            return RenderStatus::Done;
         }
-        return Composite(plane, gain, sweep + height_) ? RenderStatus::Done : RenderStatus::Cancelled;
+        // Without a source list: the reference's stamping into an accumulator
+        // of the whole rectangle, then the blend.
+        AccumGrid* grid = NewAccumGrid(height_, width_);
+        if (!grid) return RenderStatus::OutOfMemory;
+        const bool done = StampSerially(grid, scan, stampFrom, stampRows) && Composite(grid, plane, gain, sweep + height_);
+        FreeAccumGrid(grid);
+        report_->methods[pass] = PassMethod::Serial;
+        return done ? RenderStatus::Done : RenderStatus::Cancelled;
     }
 
     int32_t CacheBandRows() const {
@@ -196,7 +210,7 @@ private:
     }
 
     // The reference's stamping, without a source list: every line whole.
-    bool StampSerially(const SourceScan& scan, int64_t from, int64_t rows) {
+    bool StampSerially(AccumGrid* grid, const SourceScan& scan, int64_t from, int64_t rows) {
         auto checkPoint = CheckPointOver(from, rows);
         for (int32_t j = 0; j < height_; ++j) {
             if (j % kCheckPointRows == 0 && !checkPoint(double(j) / height_)) return false;
@@ -204,26 +218,24 @@ private:
             for (int32_t l = 0; l < width_; ++l) {
                 double value;
                 if (!IsSource(scan.plane, scan.tested, scan.level, rowStart + size_t(l), &value)) continue;
-                for (int n = 0; n < lineCount_; ++n) StampRays(grid_, width_, height_, l, j, value, lists_[n]);
+                for (int n = 0; n < lineCount_; ++n) StampRays(grid, width_, height_, l, j, value, lists_[n]);
             }
         }
         return true;
     }
 
-    bool Composite(float* plane, double gain, int64_t from) {
+    bool Composite(AccumGrid* grid, float* plane, double gain, int64_t from) {
         ParallelJob composite;
         composite.items = (height_ + kRowsPerCompositeItem - 1) / kRowsPerCompositeItem;
         composite.workers = workers_;
-        composite.work = [this, plane, gain](int64_t item, int, const std::atomic<bool>&) {
+        composite.work = [this, grid, plane, gain](int64_t item, int, const std::atomic<bool>&) {
             const int64_t first = item * kRowsPerCompositeItem;
             const int64_t last = std::min<int64_t>(height_, first + kRowsPerCompositeItem);
             for (int64_t k = first; k < last; ++k)
-                CompositeAndClearRow(grid_->rows[k], plane + size_t(k) * size_t(width_), width_, gain);
+                CompositeAndClearRow(grid->rows[k], plane + size_t(k) * size_t(width_), width_, gain);
         };
         composite.checkPoint = CheckPointOver(from, height_);
-        if (!RunParallel(composite)) return false;
-        scratch_.gridClear = true;
-        return true;
+        return RunParallel(composite);
     }
 
     const StarSettings& settings_;
@@ -242,7 +254,6 @@ private:
     int lineCount_ = 0;
     RenderScratch ownScratch_;  // when the caller keeps none
     RenderScratch& scratch_;
-    AccumGrid* grid_ = nullptr;
     FourierPlan fourier_;
 };
 

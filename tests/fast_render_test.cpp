@@ -315,14 +315,14 @@ TEST(FastRender, AStopFromTheHostOrTheDialogCancelsMidPass) {
     }
 }
 
-// A video host keeps the accumulator from frame to frame; the composite
-// leaves it clear, and a render stopped part way leaves light in it that the
-// next render must not see.
+// A video host keeps the band accumulators from frame to frame; the blend
+// leaves them clear, and a render stopped part way leaves light in them that
+// the next render must not see.
 TEST(FastRender, AKeptScratchCarriesNothingFromOneRenderToTheNext) {
     std::mt19937 random(23);
     RenderScratch scratch;
     for (int round = 0; round < 24; ++round) {
-        // Sizes repeat, so that the grid is kept, and change, so that it is replaced.
+        // Sizes repeat, so that the bands are kept, and change, so that they are replaced.
         const int32_t sizes[][2] = {{120, 80}, {120, 80}, {61, 140}};
         Scene scene = RandomScene(random, 1, 1, 0.02);
         scene.settings.width = sizes[round % 3][0];
@@ -335,23 +335,23 @@ TEST(FastRender, AKeptScratchCarriesNothingFromOneRenderToTheNext) {
         }
         Scene alone = scene, kept = scene;
         if (round % 4 == 3) {
-            // Stopped as late as a stop can come, in the last composite: the
-            // grid holds the light of the rows not yet blended.
+            // Stopped as late as a stop can come, in the last pass: a band
+            // holds light not yet blended.
             RecordingChecks counting;
             Scene whole = scene;
             Render(whole, RenderPath::Exact, 2, nullptr, &counting);
-            for (int at = counting.calls; at > 0 && scratch.gridClear; --at) {
+            for (int at = counting.calls; at > 0 && scratch.bandsClear; --at) {
                 RecordingChecks checks;
                 checks.abortAt = at;
                 Scene stopped = scene;
                 Render(stopped, RenderPath::Exact, 2, nullptr, &checks, 0, &scratch);
             }
-            ASSERT_FALSE(scratch.gridClear) << "no stop landed between stamping and the composite's end";
+            ASSERT_FALSE(scratch.bandsClear) << "no stop landed while a band was being stamped";
         }
         ASSERT_EQ(Render(alone, RenderPath::Exact, 2), RenderStatus::Done);
         ASSERT_EQ(Render(kept, RenderPath::Exact, 2, nullptr, nullptr, 0, &scratch), RenderStatus::Done);
         EXPECT_EQ(kept.planes, alone.planes) << "round " << round << ": " << Describe(scene);
-        EXPECT_TRUE(scratch.gridClear);
+        EXPECT_TRUE(scratch.bandsClear);
     }
 }
 
