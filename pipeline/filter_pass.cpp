@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "core/allocation.h"
 #include "core/checked_size.h"
@@ -12,6 +13,7 @@
 #include "pipeline/host_checks.h"
 #include "pipeline/message_pump.h"
 #include "pipeline/plane_conversion.h"
+#include "render/star_pattern.h"
 
 namespace {
 
@@ -45,6 +47,86 @@ struct OwnedPlanes {
         for (WorkPlane plane : set.planes) FreeBytes(plane);
     }
 };
+
+OSErr ResultOf(RenderStatus status);
+
+// True when every colour pass tests its own plane's values only (the plain
+// threshold, or a single colour plane): the passes can then be handed one
+// plane at a time.
+bool PassesReadOwnPlanesOnly(const StarSettings& settings) {
+    float* none[kWorkPlaneSlots] = {};
+    return TestedValue(none, settings.hostPlanes, settings.parameters.thresholdType).KindOf() ==
+           TestedValue::Kind::Own;
+}
+
+// Hands the render one colour plane at a time in a single float plane: each
+// pass's plane is read from inData as the pass begins and held aside in the
+// host's sample size as it ends, so that outData is written only once the
+// whole render has succeeded. A third of the float planes' memory for RGB.
+class PlaneByPlane : public HostChecks {
+public:
+    PlaneByPlane(FilterGlobals* globals, const int32_t* previewState, int bytesPerSample, int rendered,
+                 size_t samples, float* plane, uint8_t* staging, const ConversionWork& conversion)
+        : HostChecks(globals->filterRecord, previewState), globals_(globals), bytesPerSample_(bytesPerSample),
+          rendered_(rendered), samples_(samples), staging_(staging), conversion_(conversion) {
+        for (WorkPlane& slot : set.planes) slot = plane;
+    }
+
+    WorkPlaneSet set{};  // every slot is the one plane
+
+    bool BeginPass(int pass) override { return ImportPlanes(globals_, bytesPerSample_, pass, 1, &set, conversion_); }
+    void EndPass(int pass) override {
+        // The last pass's plane stays in the float plane until the export.
+        if (pass + 1 < rendered_)
+            StagePlane(set.planes[0], samples_, bytesPerSample_, Staged(pass), conversion_.workers);
+    }
+    uint8_t* Staged(int pass) const { return staging_ + size_t(pass) * samples_ * size_t(bytesPerSample_); }
+
+private:
+    FilterGlobals* globals_;
+    int bytesPerSample_;
+    int rendered_;  // colour passes; the last one's plane is not held aside
+    size_t samples_;
+    uint8_t* staging_;
+    const ConversionWork& conversion_;
+};
+
+// The pass by one plane at a time; see PlaneByPlane. The last pass's plane is
+// exported from the float plane itself, and planes that are not rendered
+// (transparency) go through the float plane after the render.
+OSErr RenderPlaneByPlane(FilterGlobals* globals, const StarSettings& settings, const int32_t* previewState,
+                         int bytesPerSample, int planeCount, size_t samples, ConversionWork& conversion) {
+    const int rendered = std::min(planeCount, RenderedPlaneCount(settings.hostPlanes));
+    OwnedPlanes plane;
+    size_t planeBytes = 0, stagingBytes = 0;
+    if (!CheckedMultiply(samples, sizeof(float), &planeBytes) ||
+        !CheckedMultiply(samples * size_t(bytesPerSample), size_t(rendered - 1), &stagingBytes))
+        return memFullErr;
+    plane.set.planes[0] = static_cast<float*>(AllocateBytes(planeBytes));
+    const std::unique_ptr<void, void (*)(void*)> staging(stagingBytes ? AllocateBytes(stagingBytes) : nullptr,
+                                                         FreeBytes);
+    if (!plane.set.planes[0] || (stagingBytes && !staging)) return memFullErr;
+    PlaneByPlane checks(globals, previewState, bytesPerSample, rendered, samples, plane.set.planes[0],
+                        static_cast<uint8_t*>(staging.get()), conversion);
+    conversion.checkPoint = [&checks](double) { return !checks.StopRequested() && !checks.Aborted(); };
+    OSErr result = ResultOf(RenderStars(settings, &checks.set, &checks, PassRenderOptions()));
+    if (result == noErr) {
+        conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
+        for (int p = 0; p + 1 < rendered; ++p)
+            ExportStagedPlane(globals, bytesPerSample, p, checks.Staged(p), conversion);
+        ExportPlanes(globals, bytesPerSample, rendered - 1, 1, &checks.set, conversion);
+        ConversionWork toTheEnd = conversion;
+        toTheEnd.checkPoint = [&checks](double) {
+            checks.StopRequested();
+            return true;
+        };
+        for (int p = rendered; p < planeCount; ++p) {
+            ImportPlanes(globals, bytesPerSample, p, 1, &checks.set, toTheEnd);
+            ExportPlanes(globals, bytesPerSample, p, 1, &checks.set, toTheEnd);
+        }
+    }
+    return result;
+}
 
 OSErr ResultOf(RenderStatus status) {
     switch (status) {
@@ -98,10 +180,21 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
     settings.reportProgress = true;
 
     const int planeCount = std::min<int>(record->planes, kWorkPlaneSlots);
-    OwnedPlanes planes;
     size_t samples = 0, bytes = 0;
     bool allocated = CheckedMultiply(size_t(width), size_t(height), &samples) &&
                      CheckedMultiply(samples, sizeof(float), &bytes);
+    if (allocated && PassesReadOwnPlanesOnly(settings)) {
+        try {
+            ConversionWork conversion;
+            conversion.workers = WorkerCount(PassRenderOptions().threads);
+            *globals->result = RenderPlaneByPlane(globals, settings, previewState, bytesPerSample, planeCount,
+                                                  samples, conversion);
+        } catch (...) {
+            *globals->result = memFullErr;
+        }
+        return;
+    }
+    OwnedPlanes planes;
     for (int p = 0; allocated && p < planeCount; ++p) {
         planes.set.planes[p] = static_cast<float*>(AllocateBytes(bytes));
         allocated = planes.set.planes[p] != nullptr;
@@ -115,7 +208,7 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
         ConversionWork conversion;
         conversion.workers = WorkerCount(PassRenderOptions().threads);
         conversion.checkPoint = [&checks](double) { return !checks.StopRequested() && !checks.Aborted(); };
-        if (!ImportPlanes(globals, bytesPerSample, planeCount, &planes.set, conversion)) {
+        if (!ImportPlanes(globals, bytesPerSample, 0, planeCount, &planes.set, conversion)) {
             *globals->result = userCanceledErr;
             return;
         }
@@ -123,7 +216,7 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
         if (*globals->result != noErr) return;
         // The export only keeps the dialog's messages flowing: it always finishes.
         conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
-        ExportPlanes(globals, bytesPerSample, planeCount, &planes.set, conversion);
+        ExportPlanes(globals, bytesPerSample, 0, planeCount, &planes.set, conversion);
     } catch (...) {
         // Out of memory for the pass's own bookkeeping: nothing was exported.
         *globals->result = memFullErr;

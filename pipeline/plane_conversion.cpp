@@ -41,22 +41,24 @@ bool WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, 
 }  // namespace
 
 
-bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, WorkPlaneSet* planes,
+bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int firstPlane, int planeCount, WorkPlaneSet* planes,
                   const ConversionWork& work) {
     const FilterRecord* record = globals->filterRecord;
+    const int end = firstPlane + planeCount;
     return WalkPassRect(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample, work,
-                 [&](const uint8_t* pixel, size_t k) {
-                     for (int p = 0; p < planeCount; ++p) {
-                         const uint32_t sample = LoadHostSample(pixel, p, bytesPerSample);
-                         planes->planes[p][k] =
-                             bytesPerSample == 2 ? ImportSample16(uint16_t(sample)) : ImportSample8(uint8_t(sample));
-                     }
-                 });
+                        [&](const uint8_t* pixel, size_t k) {
+                            for (int p = firstPlane; p < end; ++p) {
+                                const uint32_t sample = LoadHostSample(pixel, p, bytesPerSample);
+                                planes->planes[p][k] = bytesPerSample == 2 ? ImportSample16(uint16_t(sample))
+                                                                           : ImportSample8(uint8_t(sample));
+                            }
+                        });
 }
 
-void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, const WorkPlaneSet* planes,
-                  const ConversionWork& work) {
-    const FilterRecord* record = globals->filterRecord;
+namespace {
+
+// An export's work: its check points only report, they never stop it.
+ConversionWork ToTheEnd(const ConversionWork& work) {
     ConversionWork toTheEnd = work;
     if (work.checkPoint) {
         const auto checkPoint = work.checkPoint;
@@ -65,9 +67,18 @@ void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, co
             return true;
         };
     }
-    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample, toTheEnd,
-                 [&](uint8_t* pixel, size_t k) {
-                     for (int p = 0; p < planeCount; ++p) {
+    return toTheEnd;
+}
+
+}  // namespace
+
+void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int firstPlane, int planeCount,
+                  const WorkPlaneSet* planes, const ConversionWork& work) {
+    const FilterRecord* record = globals->filterRecord;
+    const int end = firstPlane + planeCount;
+    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
+                 ToTheEnd(work), [&](uint8_t* pixel, size_t k) {
+                     for (int p = firstPlane; p < end; ++p) {
                          if (bytesPerSample == 2) {
                              const uint16_t sample = ExportSample16(planes->planes[p][k]);
                              std::memcpy(pixel + 2 * p, &sample, 2);
@@ -75,5 +86,34 @@ void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int planeCount, co
                              pixel[p] = ExportSample8(planes->planes[p][k]);
                          }
                      }
+                 });
+}
+
+void StagePlane(const float* plane, size_t samples, int bytesPerSample, uint8_t* staging, int workers) {
+    constexpr size_t kSamplesPerItem = size_t(1) << 16;
+    ParallelJob job;
+    job.items = int64_t((samples + kSamplesPerItem - 1) / kSamplesPerItem);
+    job.workers = workers;
+    job.work = [&](int64_t item, int, const std::atomic<bool>&) {
+        const size_t first = size_t(item) * kSamplesPerItem, last = std::min(samples, first + kSamplesPerItem);
+        if (bytesPerSample == 2) {
+            for (size_t k = first; k < last; ++k) {
+                const uint16_t sample = ExportSample16(plane[k]);
+                std::memcpy(staging + 2 * k, &sample, 2);
+            }
+        } else {
+            for (size_t k = first; k < last; ++k) staging[k] = ExportSample8(plane[k]);
+        }
+    };
+    RunParallel(job);
+}
+
+void ExportStagedPlane(FilterGlobals* globals, int bytesPerSample, int plane, const uint8_t* staging,
+                       const ConversionWork& work) {
+    const FilterRecord* record = globals->filterRecord;
+    const size_t bytes = size_t(bytesPerSample);
+    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
+                 ToTheEnd(work), [&](uint8_t* pixel, size_t k) {
+                     std::memcpy(pixel + bytes * size_t(plane), staging + bytes * k, bytes);
                  });
 }

@@ -76,8 +76,10 @@ public:
         const int passCount = RenderedPlaneCount(settings_.hostPlanes);
         for (int pass = 0; pass < passCount; ++pass) {
             report_->passes = pass + 1;
+            if (!checks_->BeginPass(pass)) return RenderStatus::Cancelled;
             const RenderStatus status = RenderPass(pass);
             if (status != RenderStatus::Done) return status;
+            checks_->EndPass(pass);
         }
         return progress_.Finish() ? RenderStatus::Done : RenderStatus::Cancelled;
     }

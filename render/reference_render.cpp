@@ -32,6 +32,10 @@ RenderStatus RenderStarsReference(const StarSettings& settings, WorkPlaneSet* pl
     const TestedValue tested(planes->planes, settings.hostPlanes, parameters.thresholdType);
 
     for (int pass = 0; status == RenderStatus::Done && pass < passCount; ++pass) {
+        if (!checks->BeginPass(pass)) {
+            status = RenderStatus::Cancelled;
+            break;
+        }
         float* plane = planes->planes[pass];
         ClearAccumGrid(grid);
         table = NewPassProfile(parameters, pass, width, height, settings.scale);
@@ -78,6 +82,7 @@ RenderStatus RenderStarsReference(const StarSettings& settings, WorkPlaneSet* pl
             for (int32_t l = 0; l < width; ++l) planeRow[l] = ScreenBlend(gain, gridRow[l], planeRow[l]);
         }
         if (status != RenderStatus::Done) break;
+        checks->EndPass(pass);
         FreeProfileTable(table);
         table = nullptr;
         for (RayList* list : lists) ClearRayList(list);

@@ -17,4 +17,9 @@ public:
     // The host's side: true when the user asked the host to stop.
     virtual bool Aborted() = 0;
     virtual void Progress(int32_t done, int32_t total) = 0;
+    // Before colour pass `pass` reads its plane and after it has blended into
+    // it: a caller whose passes each read only their own plane may hand the
+    // render one plane at a time. BeginPass answers false to stop the render.
+    virtual bool BeginPass(int /*pass*/) { return true; }
+    virtual void EndPass(int /*pass*/) {}
 };

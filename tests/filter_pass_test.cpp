@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
@@ -182,4 +183,85 @@ TEST(ProxyScale, AfterEffectsPreviewsKeepTheStreakLengthOfTheFullFrame) {
     for (int32_t k = 2; k < 40; ++k)
         EXPECT_EQ(half.Image().At(0, k, 0), full.Image().At(0, 2 * k - 1, 0)) << k;
     ProcessFullWidthReference() = FullWidthReference{};
+}
+
+namespace {
+
+// What the pass must write: every plane imported, rendered together and
+// exported, as a pass that holds all its planes at once does.
+std::vector<uint8_t> AllPlanesAtOnce(const PassBench& bench, int planes, int bytes) {
+    const int32_t width = bench.globals.passRect.right, height = bench.globals.passRect.bottom;
+    const size_t pixels = size_t(width) * size_t(height);
+    std::vector<std::vector<float>> data(static_cast<size_t>(planes), std::vector<float>(pixels));
+    WorkPlaneSet set{};
+    auto at = [&](size_t k, int p) {
+        return (k / size_t(width)) * size_t(bench.record.inRowBytes) + (k % size_t(width)) * size_t(planes * bytes) +
+               size_t(p * bytes);
+    };
+    for (int p = 0; p < planes; ++p) {
+        set.planes[p] = data[size_t(p)].data();
+        for (size_t k = 0; k < pixels; ++k)
+            data[size_t(p)][k] = bytes == 2 ? ImportSample16(uint16_t(bench.in[at(k, p)] | bench.in[at(k, p) + 1] << 8))
+                                            : ImportSample8(bench.in[at(k, p)]);
+    }
+    StarSettings settings;
+    settings.parameters = bench.parameters;
+    settings.width = width;
+    settings.height = height;
+    settings.hostPlanes = planes;
+    struct Quiet : RenderChecks {
+        bool StopRequested() override { return false; }
+        bool Aborted() override { return false; }
+        void Progress(int32_t, int32_t) override {}
+    } checks;
+    EXPECT_EQ(RenderStars(settings, &set, &checks, PassRenderOptions()), RenderStatus::Done);
+    std::vector<uint8_t> out = bench.out;
+    for (int p = 0; p < planes; ++p)
+        for (size_t k = 0; k < pixels; ++k) {
+            if (bytes == 2) {
+                const uint16_t v = ExportSample16(data[size_t(p)][k]);
+                out[at(k, p)] = uint8_t(v & 0xFF);
+                out[at(k, p) + 1] = uint8_t(v >> 8);
+            } else {
+                out[at(k, p)] = ExportSample8(data[size_t(p)][k]);
+            }
+        }
+    return out;
+}
+
+}  // namespace
+
+// With the plain threshold each colour pass reads only its own plane, and the
+// pass holds one plane at a time; the other threshold types hold them all.
+// Either way the host's output is the same, transparency included, and a stop
+// part way leaves the output as it was.
+TEST(FilterPass, OnePlaneAtATimeWritesWhatAllPlanesAtOnceWrite) {
+    for (int16_t type : {int16_t(Plain), int16_t(Average), int16_t(WeightedAverage)})
+        for (int planes : {1, 2, 3, 4})
+            for (int bytes : {1, 2}) {
+                PassBench bench(planes, bytes, 37, 23, Rect{0, 0, 23, 37});
+                std::mt19937 random(uint32_t(planes * 10 + bytes + type * 100));
+                for (uint8_t& b : bench.in) b = random() % 40 == 0 ? 255 : uint8_t(random() % 200);
+                bench.parameters.thresholdType = type;
+                bench.parameters.threshold = 200;
+                const std::vector<uint8_t> expected = AllPlanesAtOnce(bench, planes, bytes);
+                RunFilterPass(&bench.globals, nullptr);
+                ASSERT_EQ(bench.result, noErr);
+                EXPECT_EQ(bench.out, expected) << "type " << type << ", " << planes << " planes, " << bytes << " bytes";
+
+                // Stopped by the host in the last colour pass: nothing written.
+                PassBench stopped(planes, bytes, 37, 23, Rect{0, 0, 23, 37});
+                stopped.in = bench.in;
+                stopped.parameters = bench.parameters;
+                const auto before = stopped.out;
+                RunFilterPass(&stopped.globals, nullptr);
+                const int calls = RenderBench::abortCalls;
+                stopped.out = before;
+                RenderBench::abortCalls = 0;
+                RenderBench::abortWhen = [calls](int call) { return call >= calls - 1; };
+                RunFilterPass(&stopped.globals, nullptr);
+                EXPECT_EQ(stopped.result, userCanceledErr);
+                EXPECT_EQ(stopped.out, before) << "a stopped pass wrote into the host's output";
+                RenderBench::abortWhen = nullptr;
+            }
 }
