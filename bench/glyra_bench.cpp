@@ -9,7 +9,8 @@
 //   glyra_bench            every case (tens of minutes)
 //   glyra_bench --quick    the 1-megapixel cases and one 12-megapixel row (under two minutes)
 //   glyra_bench TEXT...    the cases whose names hold one of the texts
-//   glyra_bench outputs    the output settings' rows; video: the frei0r module's frames per second
+//   glyra_bench outputs    the output settings' rows; video: the frei0r module's frames per second;
+//                          end-to-end: whole 12 MP files against vips and GIMP's Sparkle, and where the time goes
 //   --path exact|fourier   measures that path instead of the automatic choice
 //   --fast-only            skips the reference and the comparison
 #include <sys/resource.h>
@@ -25,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_process.h"
+#include "bench/end_to_end_rows.h"
 #include "bench/synthetic_scene.h"
 #include "bench/video_rows.h"
 #include "cli/image_file.h"
@@ -224,63 +227,10 @@ void RunCase(const Case& c) {
 
 // ---- The glyra command, end to end: PNG in, PNG out ----
 
-struct CommandOutcome {
-    double seconds = 0;
-    double peakMegabytes = 0;
-    bool ok = false;
-};
-
-CommandOutcome RunCommand(const std::vector<std::string>& arguments) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        if (!std::freopen("/dev/null", "w", stderr)) _exit(126);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    CommandOutcome outcome;
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    outcome.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
-    outcome.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return outcome;
-}
-
-// The scene as an image file's samples. smooth: a photograph's sky with the
-// scene's highlights instead of its grain everywhere, which compresses far less.
-ImageFile SceneImage(const Case& c, bool smooth) {
-    SceneShape shape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7};
-    const std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
-    ImageFile image;
-    image.width = c.width;
-    image.height = c.height;
-    image.depth = c.depth;
-    image.channels = c.colorPlanes;
-    image.pixels = PixelBlock(image.SampleCount() * size_t(c.depth / 8));
-    uint32_t grain = 1;
-    for (size_t i = 0; i < planes[0].size(); ++i)
-        for (size_t p = 0; p < planes.size(); ++p) {
-            double value = planes[p][i];
-            if (smooth && value <= 0.9) {
-                const double y = double(i / size_t(c.width)) / c.height, x = double(i % size_t(c.width));
-                grain = grain * 1664525u + 1013904223u;
-                value = 0.08 + 0.25 * y + 0.06 * std::sin(x * 0.01 + double(p)) + (grain >> 24) / 255.0 * 0.01;
-            }
-            image.SetSample(i * planes.size() + p, c.depth == 16
-                                                       ? uint16_t(std::min(65535L, std::lround(value * 65535.0)))
-                                                       : ExportSample8(float(value)));
-        }
-    return image;
-}
-
 void WriteScenePng(const Case& c, const std::string& path) {
     Failure failure;
-    if (!WriteImage(path, SceneImage(c, false), WriteOptions{}, &failure))
+    if (!WriteImage(path, SceneImage(SceneShape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7}, false),
+                    WriteOptions{}, &failure))
         std::fprintf(stderr, "%s\n", failure.message.c_str());
 }
 
@@ -322,7 +272,7 @@ void RunOutputSettings(const Case& c, bool smooth) {
         WriteOptions options;
         options.format = ImageFormat::Tiff;
         options.tiffCompression = WriteOptions::TiffCompression::None;
-        const ImageFile image = SceneImage(c, smooth);
+        const ImageFile image = SceneImage(SceneShape{c.width, c.height, c.colorPlanes, c.depth, c.share, 7}, smooth);
         Failure failure;
         if (!WriteImage(input, image, options, &failure)) std::fprintf(stderr, "%s\n", failure.message.c_str());
     }
@@ -449,6 +399,8 @@ int main(int argc, char** argv) {
             for (bool smooth : {true, false}) RunOutputSettings(c, smooth);
     }
     if (only.empty() || std::find(only.begin(), only.end(), "video") != only.end()) RunVideoRows();
+    if (only.empty() || std::find(only.begin(), only.end(), "end-to-end") != only.end())
+        RunEndToEndRows(std::find(only.begin(), only.end(), "--no-gimp") == only.end());
     std::printf("\n* the reference at the smaller size named in the ratio column; the fast time is at full size.\n"
                 "peak: the render's own memory beyond the scene's planes (peak resident set); for the glyra\n"
                 "rows, the whole process's.\n");

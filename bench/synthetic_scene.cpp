@@ -1,5 +1,7 @@
 #include "bench/synthetic_scene.h"
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "pipeline/plane_conversion.h"
@@ -20,4 +22,28 @@ std::vector<std::vector<float>> MakeScenePlanes(const SceneShape& shape) {
         for (auto& plane : planes) plane[i] = sample(lit ? (everyPixel ? bright(random) : 255) : dark(random));
     }
     return planes;
+}
+
+ImageFile SceneImage(const SceneShape& shape, bool smooth) {
+    const std::vector<std::vector<float>> planes = MakeScenePlanes(shape);
+    ImageFile image;
+    image.width = shape.width;
+    image.height = shape.height;
+    image.depth = shape.depth;
+    image.channels = shape.colorPlanes;
+    image.pixels = PixelBlock(image.SampleCount() * size_t(shape.depth / 8));
+    uint32_t grain = 1;
+    for (size_t i = 0; i < planes[0].size(); ++i)
+        for (size_t p = 0; p < planes.size(); ++p) {
+            double value = planes[p][i];
+            if (smooth && value <= 0.9) {
+                const double y = double(i / size_t(shape.width)) / shape.height, x = double(i % size_t(shape.width));
+                grain = grain * 1664525u + 1013904223u;
+                value = 0.08 + 0.25 * y + 0.06 * std::sin(x * 0.01 + double(p)) + (grain >> 24) / 255.0 * 0.01;
+            }
+            image.SetSample(i * planes.size() + p, shape.depth == 16
+                                                       ? uint16_t(std::min(65535L, std::lround(value * 65535.0)))
+                                                       : ExportSample8(float(value)));
+        }
+    return image;
 }

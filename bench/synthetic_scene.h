@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "cli/image_file.h"
+
 struct SceneShape {
     int32_t width = 0;
     int32_t height = 0;
@@ -18,3 +20,7 @@ struct SceneShape {
 // 250 to 255 when every pixel is one), every other pixel below the default
 // threshold of 250.
 std::vector<std::vector<float>> MakeScenePlanes(const SceneShape& shape);
+
+// The scene as an image file's samples. smooth: a photograph's sky with the
+// scene's highlights instead of its grain everywhere, which compresses far less.
+ImageFile SceneImage(const SceneShape& shape, bool smooth);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "bench/synthetic_scene.h"
 #include "core/sample_math.h"
 
@@ -84,20 +85,9 @@ double FfmpegSeconds(const std::string& rawFile, int32_t width, int32_t height, 
                                           std::to_string(kLoops - 1), "-i", rawFile};
     if (filtered) arguments.insert(arguments.end(), {"-vf", "frei0r=filter_name=glyra"});
     arguments.insert(arguments.end(), {"-f", "null", "-"});
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        setenv("FREI0R_PATH", GLYRA_FREI0R_DIR, 1);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    *ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const CommandOutcome outcome = RunCommand(arguments, {{"FREI0R_PATH", GLYRA_FREI0R_DIR}});
+    *ok = outcome.ok;
+    return outcome.seconds;
 }
 
 }  // namespace

@@ -159,7 +159,7 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->check(CLI::IsMember({"auto", "reference", "exact", "fourier"}, CLI::ignore_case))
         ->group(running);
     app->add_flag("-q,--quiet", o->quiet, "print errors only")->group(running);
-    app->add_flag("--report-stages", o->reportStages, "a line as each file's reading, filtering and writing begins")
+    app->add_flag("--report-stages", o->reportStages, "a line as each file's reading, filtering and writing begins, and their times")
         ->group("");
     app->add_flag("-v,--verbose", o->verbose, "report each file: size, format, conversions, time")->group(running);
 }

@@ -27,6 +27,9 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     settings.onAbort = hooks.cancelled;
     settings.onProgress = hooks.progress;
     settings.shareImageMemory = true;
+    // The plug-in writes only after its whole render has succeeded, so filtering
+    // in place loses nothing and saves a copy of the image.
+    settings.filterInPlace = true;
 
     HostImage input = Shaped(*image);
     const bool sixteen = image->depth == 16;
@@ -41,8 +44,8 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     FilterHost host(std::move(input), settings);
     host.SetScriptValues(RecordedParameters(parameters));
     const RunOutcome outcome = host.Run(entry, false);
-    // After a success the host's image is the result and its destination the
-    // image it started from; after a failure the image is as it was.
+    // The host's image is the result (after a failure, whatever the plug-in left
+    // in it: the plug-in writes nothing unless its render succeeded).
     HostImage& result = host.MutableImage();
     if (!sixteen) {
         image->pixels = std::move(result.pixels);
@@ -52,9 +55,8 @@ OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFi
     // Two 16-bit file values share each interface value: a sample the filter
     // left as it was keeps its exact file value (the transparency plane, and
     // every pixel no streak reached).
-    const HostImage& before = host.Destination();
     auto* file = reinterpret_cast<uint16_t*>(image->pixels.Data());
     for (size_t i = 0; i < image->SampleCount(); ++i)
-        if (result.Sample(i) != before.Sample(i)) file[i] = HostToFileSample16(result.Sample(i));
+        if (result.Sample(i) != FileToHostSample16(file[i])) file[i] = HostToFileSample16(result.Sample(i));
     return noErr;
 }

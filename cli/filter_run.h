@@ -17,7 +17,8 @@ struct FilterRunHooks {
 // Filters the image in place; 16-bit samples are mapped from the file's
 // 0..65535 to the interface's 0..32768 and back, and samples the filter did
 // not change keep their exact file values. The host works on the file's own
-// memory (8-bit) or one converted copy (16-bit), plus the output it hands the
-// plug-in. Returns the host's result code (noErr on success).
+// memory (8-bit) or one converted copy (16-bit), and the plug-in writes its
+// result where it reads. Returns the host's result code (noErr on success);
+// after a failure the image is not to be used.
 OSErr ApplyFilter(PluginEntry entry, const FilterParameters& parameters, ImageFile* image,
                   const FilterRunHooks& hooks);

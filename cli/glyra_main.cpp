@@ -133,6 +133,13 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         };
         ImageFile image;
         ReportStage(settings, "reading", file.input);
+        auto stageStart = std::chrono::steady_clock::now();
+        const auto stageSeconds = [&stageStart] {
+            const auto now = std::chrono::steady_clock::now();
+            const double seconds = std::chrono::duration<double>(now - stageStart).count();
+            stageStart = now;
+            return seconds;
+        };
         if (!ReadImage(file.input, reading, &image, &failure)) {
             if (Stopped()) return fail(kExitCancelled, file.input + ": " + StopReason() + " while reading; " +
                                                            file.output + " was not written");
@@ -154,8 +161,10 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         hooks.progress = [progress](int32_t done, int32_t total) {
             if (total > 0) progress->Update(ProgressDisplay::Stage::Filtering, double(done) / double(total));
         };
+        const double readSeconds = stageSeconds();
         ReportStage(settings, "filtering", file.input);
         const OSErr result = ApplyFilter(&PluginMain, settings.parameters, &image, hooks);
+        const double filterSeconds = stageSeconds();
         if (Stopped())
             return fail(kExitCancelled, file.input + ": " + StopReason() + "; " + file.output + " was not written");
         if (result == memFullErr) return fail(kExitTooLarge, file.input + ": not enough memory to filter it");
@@ -182,6 +191,14 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         }
         std::string error;
         if (!CommitOutput(target, &error)) return fail(kExitCannotWrite, file.output + ": " + error);
+        if (settings.reportStages) {
+            const PassTimings& pass = LastPassTimings();
+            std::fprintf(stderr,
+                         "glyra: times %s: read %.3f s, filter %.3f s (import %.3f, render %.3f, export %.3f), "
+                         "write %.3f s\n",
+                         file.input.c_str(), readSeconds, filterSeconds, pass.importSeconds, pass.renderSeconds,
+                         pass.exportSeconds, stageSeconds());
+        }
         if (settings.verbose) {
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,6 +1,7 @@
 #include "pipeline/filter_pass.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -19,6 +20,11 @@ namespace {
 
 FullWidthReference gFullWidthReference;
 RenderOptions gRenderOptions;
+PassTimings gPassTimings;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // The pass may only touch pixels the host delivered: passRect must lie within
 // the delivered rectangles, and each buffer's rows must hold its pixels.
@@ -74,11 +80,18 @@ public:
 
     WorkPlaneSet set{};  // every slot is the one plane
 
-    bool BeginPass(int pass) override { return ImportPlanes(globals_, bytesPerSample_, pass, 1, &set, conversion_); }
+    bool BeginPass(int pass) override {
+        const auto start = std::chrono::steady_clock::now();
+        const bool imported = ImportPlanes(globals_, bytesPerSample_, pass, 1, &set, conversion_);
+        gPassTimings.importSeconds += SecondsSince(start);
+        return imported;
+    }
     void EndPass(int pass) override {
         // The last pass's plane stays in the float plane until the export.
+        const auto start = std::chrono::steady_clock::now();
         if (pass + 1 < rendered_)
             StagePlane(set.planes[0], samples_, bytesPerSample_, Staged(pass), conversion_.workers);
+        gPassTimings.exportSeconds += SecondsSince(start);
     }
     uint8_t* Staged(int pass) const { return staging_ + size_t(pass) * samples_ * size_t(bytesPerSample_); }
 
@@ -109,7 +122,11 @@ OSErr RenderPlaneByPlane(FilterGlobals* globals, const StarSettings& settings, c
     PlaneByPlane checks(globals, previewState, bytesPerSample, rendered, samples, plane.set.planes[0],
                         static_cast<uint8_t*>(staging.get()), conversion);
     conversion.checkPoint = [&checks](double) { return !checks.StopRequested() && !checks.Aborted(); };
+    const auto renderStart = std::chrono::steady_clock::now();
     OSErr result = ResultOf(RenderStars(settings, &checks.set, &checks, PassRenderOptions()));
+    // The render's time without the planes' reading and holding aside.
+    gPassTimings.renderSeconds = SecondsSince(renderStart) - gPassTimings.importSeconds - gPassTimings.exportSeconds;
+    const auto exportStart = std::chrono::steady_clock::now();
     if (result == noErr) {
         conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
         for (int p = 0; p + 1 < rendered; ++p)
@@ -125,6 +142,7 @@ OSErr RenderPlaneByPlane(FilterGlobals* globals, const StarSettings& settings, c
             ExportPlanes(globals, bytesPerSample, p, 1, &checks.set, toTheEnd);
         }
     }
+    gPassTimings.exportSeconds += SecondsSince(exportStart);
     return result;
 }
 
@@ -143,6 +161,7 @@ FullWidthReference& ProcessFullWidthReference() { return gFullWidthReference; }
 
 void SetPassRenderOptions(const RenderOptions& options) { gRenderOptions = options; }
 const RenderOptions& PassRenderOptions() { return gRenderOptions; }
+const PassTimings& LastPassTimings() { return gPassTimings; }
 
 void FillColumnBytes(FilterGlobals* globals) {
     FilterRecord* record = globals->filterRecord;
@@ -183,6 +202,7 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
     size_t samples = 0, bytes = 0;
     bool allocated = CheckedMultiply(size_t(width), size_t(height), &samples) &&
                      CheckedMultiply(samples, sizeof(float), &bytes);
+    gPassTimings = PassTimings{};
     if (allocated && PassesReadOwnPlanesOnly(settings)) {
         try {
             ConversionWork conversion;
@@ -208,15 +228,21 @@ void RunFilterPass(FilterGlobals* globals, const int32_t* previewState) {
         ConversionWork conversion;
         conversion.workers = WorkerCount(PassRenderOptions().threads);
         conversion.checkPoint = [&checks](double) { return !checks.StopRequested() && !checks.Aborted(); };
+        auto start = std::chrono::steady_clock::now();
         if (!ImportPlanes(globals, bytesPerSample, 0, planeCount, &planes.set, conversion)) {
             *globals->result = userCanceledErr;
             return;
         }
+        gPassTimings.importSeconds = SecondsSince(start);
+        start = std::chrono::steady_clock::now();
         *globals->result = ResultOf(RenderStars(settings, &planes.set, &checks, PassRenderOptions()));
+        gPassTimings.renderSeconds = SecondsSince(start);
         if (*globals->result != noErr) return;
         // The export only keeps the dialog's messages flowing: it always finishes.
         conversion.checkPoint = [&checks](double) { return !checks.StopRequested(); };
+        start = std::chrono::steady_clock::now();
         ExportPlanes(globals, bytesPerSample, 0, planeCount, &planes.set, conversion);
+        gPassTimings.exportSeconds = SecondsSince(start);
     } catch (...) {
         // Out of memory for the pass's own bookkeeping: nothing was exported.
         *globals->result = memFullErr;

@@ -26,3 +26,13 @@ FullWidthReference& ProcessFullWidthReference();
 // test) sets before it runs the filter; the plug-in itself never changes it.
 void SetPassRenderOptions(const RenderOptions& options);
 const RenderOptions& PassRenderOptions();
+
+// Where the last pass's time went, in seconds: reading the host's samples into
+// float planes, the render (highlights, stamping and blending), and writing
+// them back. Process-wide, for the command's stage report and the benchmark.
+struct PassTimings {
+    double importSeconds = 0;
+    double renderSeconds = 0;
+    double exportSeconds = 0;
+};
+const PassTimings& LastPassTimings();

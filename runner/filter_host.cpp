@@ -224,7 +224,8 @@ void FilterHost::ResetRecord() {
     inBuffer_.clear();
     outBuffer_.clear();
     maskBuffer_.clear();
-    destination_ = image_;  // what the plug-in writes to, starting as the image
+    // What the plug-in writes to, starting as the image.
+    destination_ = InPlace() ? HostImage{} : image_;
     AfterReset(r);
 }
 
@@ -306,7 +307,7 @@ RunOutcome FilterHost::Run(PluginEntry entry, bool withParameters) {
     outcome.finishResult = Call(entry, filterSelectorFinish);
     outcome.finished = true;
     note(outcome.finishResult);
-    if (outcome.result == noErr || !stopOnError) std::swap(image_, destination_);
+    if (!InPlace() && (outcome.result == noErr || !stopOnError)) std::swap(image_, destination_);
     return outcome;
 }
 
@@ -326,18 +327,18 @@ void FilterHost::CommitOutput() {
     const int b = image_.depth == 16 ? 2 : 1;
     const int planes = q.outHi - q.outLo + 1;
     const int32_t rowBytes = record_->outRowBytes;
-    const int samplesPerPixel = destination_.SamplesPerPixel();
+    const int samplesPerPixel = Target().SamplesPerPixel();
     // Only the part of the rectangle that lies on the image is written back.
     const int32_t left = std::max<int32_t>(q.outRect.left, 0);
-    const int32_t right = std::min<int32_t>(q.outRect.right, destination_.width);
+    const int32_t right = std::min<int32_t>(q.outRect.right, Target().width);
     if (left >= right) return;
-    for (int32_t row = std::max<int32_t>(q.outRect.top, 0); row < std::min<int32_t>(q.outRect.bottom, destination_.height);
+    for (int32_t row = std::max<int32_t>(q.outRect.top, 0); row < std::min<int32_t>(q.outRect.bottom, Target().height);
          ++row) {
         size_t at = size_t(row - q.outRect.top) * size_t(rowBytes) + size_t(left - q.outRect.left) * size_t(planes * b);
-        size_t to = destination_.Index(row, left, 0);
+        size_t to = Target().Index(row, left, 0);
         for (int32_t column = left; column < right; ++column, at += size_t(planes * b), to += size_t(samplesPerPixel))
             for (int p = 0; p < planes; ++p)
-                destination_.SetSample(to + size_t(q.outLo + p), LoadBufferSample(outBuffer_, at + size_t(p * b), image_.depth));
+                Target().SetSample(to + size_t(q.outLo + p), LoadBufferSample(outBuffer_, at + size_t(p * b), image_.depth));
     }
 }
 
@@ -407,7 +408,7 @@ OSErr FilterHost::DeliverBuffers() {
     Delivery in, out;
     OSErr error = fill(delivered(q.inRect), q.inLo, q.inHi, q.inPadding, image_, inBuffer_, &in);
     if (error == noErr)
-        error = fill(delivered(q.outRect), q.outLo, q.outHi, q.outPadding, destination_, outBuffer_, &out);
+        error = fill(delivered(q.outRect), q.outLo, q.outHi, q.outPadding, Target(), outBuffer_, &out);
     deliveredInPlace_ = out.data && outBuffer_.empty();
     if (ReportsDeliveredRects()) {
         r.inRect = delivered(q.inRect);

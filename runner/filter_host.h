@@ -48,6 +48,11 @@ struct FilterHostSettings {
     // command does, to hold fewer copies of a large image). Off, every buffer
     // is allocated at exactly the requested size.
     bool shareImageMemory = false;
+    // With shareImageMemory, outData is the image's own memory too: the plug-in
+    // writes where it reads, as hosts that filter in place do, and no second
+    // copy of the image exists. The image then holds whatever the plug-in
+    // wrote, whatever the outcome.
+    bool filterInPlace = false;
     std::function<bool()> onAbort;                       // true cancels
     // Draws what displayPixels is given (a Windows host paints into the device context).
     std::function<void(const PSPixelMap*, const VRect*, int32_t, int32_t, void*)> onDisplayPixels;
@@ -103,8 +108,9 @@ public:
     // The parameter block the plug-in keeps in the host's parameters handle.
     const int16_t* ParameterValues() const;
 
-    // The destination the plug-in writes to; it becomes the image after a successful run.
-    const HostImage& Destination() const { return destination_; }
+    // The destination the plug-in writes to; it becomes the image after a
+    // successful run. Filtering in place, it is the image itself.
+    const HostImage& Destination() const { return InPlace() ? image_ : destination_; }
 
     // Callback bodies; public so the C callbacks can reach them.
     virtual OSErr AdvanceState();
@@ -169,7 +175,9 @@ private:
     void FreeAllHandles();
 
     HostImage image_;
-    HostImage destination_;
+    HostImage destination_;  // unused when filtering in place
+    bool InPlace() const { return settings_->shareImageMemory && settings_->filterInPlace; }
+    HostImage& Target() { return InPlace() ? image_ : destination_; }
     std::unique_ptr<FilterHostSettings> settings_;
     std::map<Handle, std::unique_ptr<HostHandle>> handles_;
     bool scriptPending_ = false;
