@@ -191,18 +191,25 @@ bool Normalise(VipsImage* in, VipsImage** out, std::string* conversion, std::str
     return true;
 }
 
-void FreeWithGlib(void* block) { g_free(block); }
-
-// Evaluates the image into one block of memory, with its progress.
+// Evaluates the image into one block of memory, with its progress: the
+// decoder writes straight into the block the filter reads.
 bool ToMemory(VipsImage* image, PixelBlock* pixels, ProgressHook* hook, std::string* error) {
     WatchProgress(image, hook);
-    size_t size = 0;
-    void* data = vips_image_write_to_memory(image, &size);
-    if (!data) {
+    const size_t size = VIPS_IMAGE_SIZEOF_IMAGE(image);
+    PixelBlock block;
+    try {
+        block = PixelBlock::ToBeFilled(size);
+    } catch (const std::bad_alloc&) {
+        *error = "not enough memory for its " + std::to_string(size >> 20) + " MB of pixels";
+        return false;
+    }
+    Ref<VipsImage> target(vips_image_new_from_memory(block.Data(), size, image->Xsize, image->Ysize, image->Bands,
+                                                    image->BandFmt));
+    if (!target.get() || vips_image_write(image, target.get()) != 0) {
         *error = LibraryError();
         return false;
     }
-    *pixels = PixelBlock(static_cast<uint8_t*>(data), size, FreeWithGlib);
+    *pixels = std::move(block);
     return true;
 }
 

@@ -5,17 +5,18 @@
 #include <cstring>
 
 #include "core/parallel_work.h"
+#include "core/vector_clones.h"
 #include "core/sample_math.h"
 
 namespace {
 
 constexpr int32_t kRowsPerItem = 32;
 
-// Visits every pixel of passRect, with its host address and its index in the
-// planes, a block of rows per item of parallel work. False when the check
-// point stopped it.
+// Visits every row of passRect: visit(first pixel's address, its index in the
+// planes, pixels in the row, bytes from one pixel to the next), a block of
+// rows per item of parallel work. False when the check point stopped it.
 template <typename Visit>
-bool WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, int32_t columnBytes,
+bool WalkPassRows(const FilterGlobals* globals, void* buffer, int32_t rowBytes, int32_t columnBytes,
                   int bytesPerSample, const ConversionWork& work, Visit visit) {
     const FilterRecord* record = globals->filterRecord;
     const Rect pass = globals->passRect;
@@ -29,33 +30,36 @@ bool WalkPassRect(const FilterGlobals* globals, void* buffer, int32_t rowBytes, 
         const int32_t first = pass.top + int32_t(item) * kRowsPerItem;
         const int32_t last = std::min<int32_t>(pass.bottom, first + kRowsPerItem);
         for (int32_t row = first; row < last; ++row) {
-            size_t k = size_t(row - pass.top) * width;
             auto* pixel = static_cast<uint8_t*>(buffer) + std::ptrdiff_t(row) * rowBytes +
                           std::ptrdiff_t(pass.left) * columnBytes;
-            for (int32_t column = pass.left; column < pass.right; ++column, ++k, pixel += pixelStep) visit(pixel, k);
+            visit(pixel, size_t(row - pass.top) * width, width, pixelStep);
         }
     };
     return RunParallel(job);
 }
 
-}  // namespace
-
-
-bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int firstPlane, int planeCount, WorkPlaneSet* planes,
-                  const ConversionWork& work) {
-    const FilterRecord* record = globals->filterRecord;
-    const int end = firstPlane + planeCount;
-    return WalkPassRect(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample, work,
-                        [&](const uint8_t* pixel, size_t k) {
-                            for (int p = firstPlane; p < end; ++p) {
-                                const uint32_t sample = LoadHostSample(pixel, p, bytesPerSample);
-                                planes->planes[p][k] = bytesPerSample == 2 ? ImportSample16(uint16_t(sample))
-                                                                           : ImportSample8(uint8_t(sample));
-                            }
-                        });
+// One plane of a row of host pixels to floats and back, with the sample size
+// fixed, so that the loops become vector code. Sixteen-bit samples are
+// unaligned in general, so they are copied out and in.
+GLYRA_VECTOR_CLONES void ImportRow8(const uint8_t* pixel, size_t step, float* out, size_t width) {
+    for (size_t i = 0; i < width; ++i) out[i] = ImportSample8(pixel[i * step]);
 }
-
-namespace {
+GLYRA_VECTOR_CLONES void ImportRow16(const uint8_t* pixel, size_t step, float* out, size_t width) {
+    for (size_t i = 0; i < width; ++i) {
+        uint16_t sample;
+        std::memcpy(&sample, pixel + i * step, 2);
+        out[i] = ImportSample16(sample);
+    }
+}
+GLYRA_VECTOR_CLONES void ExportRow8(const float* in, uint8_t* pixel, size_t step, size_t width) {
+    for (size_t i = 0; i < width; ++i) pixel[i * step] = ExportSample8(in[i]);
+}
+GLYRA_VECTOR_CLONES void ExportRow16(const float* in, uint8_t* pixel, size_t step, size_t width) {
+    for (size_t i = 0; i < width; ++i) {
+        const uint16_t sample = ExportSample16(in[i]);
+        std::memcpy(pixel + i * step, &sample, 2);
+    }
+}
 
 // An export's work: its check points only report, they never stop it.
 ConversionWork ToTheEnd(const ConversionWork& work) {
@@ -72,19 +76,32 @@ ConversionWork ToTheEnd(const ConversionWork& work) {
 
 }  // namespace
 
+bool ImportPlanes(FilterGlobals* globals, int bytesPerSample, int firstPlane, int planeCount, WorkPlaneSet* planes,
+                  const ConversionWork& work) {
+    const FilterRecord* record = globals->filterRecord;
+    const size_t bytes = size_t(bytesPerSample);
+    return WalkPassRows(globals, record->inData, record->inRowBytes, record->inColumnBytes, bytesPerSample, work,
+                        [&](const uint8_t* pixel, size_t k, size_t width, size_t step) {
+                            for (int p = firstPlane; p < firstPlane + planeCount; ++p) {
+                                if (bytes == 2)
+                                    ImportRow16(pixel + 2 * size_t(p), step, planes->planes[p] + k, width);
+                                else
+                                    ImportRow8(pixel + size_t(p), step, planes->planes[p] + k, width);
+                            }
+                        });
+}
+
 void ExportPlanes(FilterGlobals* globals, int bytesPerSample, int firstPlane, int planeCount,
                   const WorkPlaneSet* planes, const ConversionWork& work) {
     const FilterRecord* record = globals->filterRecord;
-    const int end = firstPlane + planeCount;
-    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
-                 ToTheEnd(work), [&](uint8_t* pixel, size_t k) {
-                     for (int p = firstPlane; p < end; ++p) {
-                         if (bytesPerSample == 2) {
-                             const uint16_t sample = ExportSample16(planes->planes[p][k]);
-                             std::memcpy(pixel + 2 * p, &sample, 2);
-                         } else {
-                             pixel[p] = ExportSample8(planes->planes[p][k]);
-                         }
+    const size_t bytes = size_t(bytesPerSample);
+    WalkPassRows(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
+                 ToTheEnd(work), [&](uint8_t* pixel, size_t k, size_t width, size_t step) {
+                     for (int p = firstPlane; p < firstPlane + planeCount; ++p) {
+                         if (bytes == 2)
+                             ExportRow16(planes->planes[p] + k, pixel + 2 * size_t(p), step, width);
+                         else
+                             ExportRow8(planes->planes[p] + k, pixel + size_t(p), step, width);
                      }
                  });
 }
@@ -112,8 +129,14 @@ void ExportStagedPlane(FilterGlobals* globals, int bytesPerSample, int plane, co
                        const ConversionWork& work) {
     const FilterRecord* record = globals->filterRecord;
     const size_t bytes = size_t(bytesPerSample);
-    WalkPassRect(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
-                 ToTheEnd(work), [&](uint8_t* pixel, size_t k) {
-                     std::memcpy(pixel + bytes * size_t(plane), staging + bytes * k, bytes);
+    WalkPassRows(globals, record->outData, record->outRowBytes, record->outColumnBytes, bytesPerSample,
+                 ToTheEnd(work), [&](uint8_t* pixel, size_t k, size_t width, size_t step) {
+                     uint8_t* to = pixel + bytes * size_t(plane);
+                     const uint8_t* from = staging + bytes * k;
+                     if (bytes == 2) {
+                         for (size_t i = 0; i < width; ++i) std::memcpy(to + i * step, from + 2 * i, 2);
+                     } else {
+                         for (size_t i = 0; i < width; ++i) to[i * step] = from[i];
+                     }
                  });
 }
