@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -96,7 +97,7 @@ void Breakdown(const std::string& name, const std::vector<std::string>& argument
     std::printf("| %-40s | %7.2f s | start-up and exit %.2f, decode %.2f, import %.2f, render %.2f, export %.2f, "
                 "encode %.2f, host %.2f |\n",
                 name.c_str(), run.seconds, startUp, read, import, render, exportTime, write,
-                filter - import - render - exportTime);
+                std::max(0.0, filter - import - render - exportTime));
     std::fflush(stdout);
 }
 
@@ -136,6 +137,11 @@ void RunEndToEndRows(bool withGimp) {
     CommandOutcome copyJpeg;
     if (vips) copyJpeg = RunCommand({"vips", "copy", sparse.jpeg, outJpeg + "[Q=92]"});
     Row("JPEG, every density 0 (nothing drawn)", stillJpeg, vips ? "vips copy, Q 92" : "", vips ? &copyJpeg : nullptr);
+    // The command's own JPEG settings optimise the Huffman tables.
+    CommandOutcome copyOptimized;
+    if (vips) copyOptimized = RunCommand({"vips", "copy", sparse.jpeg, outJpeg + "[Q=92,optimize_coding]"});
+    Row("JPEG, every density 0 (nothing drawn)", stillJpeg, vips ? "the same, optimize_coding" : "",
+        vips ? &copyOptimized : nullptr);
 
     std::printf("\n| %-40s | %9s | where the time goes (seconds) |\n", "one run, 12 MP RGB 8-bit", "total");
     std::printf("|%s|%s|%s|\n", std::string(42, '-').c_str(), std::string(11, '-').c_str(),

@@ -1,5 +1,8 @@
 #include "cli/png_writer.h"
 
+#include "cli/png_image_data.h"
+#include "core/parallel_work.h"
+
 #include <png.h>
 #include <zlib.h>
 
@@ -53,7 +56,8 @@ std::string RawProfileText(const char* type, const uint8_t* bytes, size_t size) 
 // skips no destructor.
 bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
             const std::function<void(double)>* progress, const std::function<bool()>* cancelled,
-            std::vector<png_text>* texts, std::vector<uint8_t>* iccChunk, PngFailure* failure) {
+            std::vector<png_text>* texts, std::vector<uint8_t>* iccChunk,
+            const std::vector<std::vector<uint8_t>>* imageData, PngFailure* failure) {
     static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                       PNG_COLOR_TYPE_RGB_ALPHA};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, PngError, PngWarning);
@@ -95,6 +99,15 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
     }
     if (!texts->empty()) png_set_text(png, info, texts->data(), int(texts->size()));
     png_write_info(png, info);
+    if (imageData) {
+        // The image data compressed already: one IDAT chunk per piece, then
+        // IEND (nothing else follows the image data).
+        static const png_byte kIdat[] = "IDAT", kIend[] = "IEND";
+        for (const std::vector<uint8_t>& piece : *imageData) png_write_chunk(png, kIdat, piece.data(), piece.size());
+        png_write_chunk(png, kIend, nullptr, 0);
+        png_destroy_write_struct(&png, &info);
+        return true;
+    }
     if (pixels.depth == 16) png_set_swap(png);  // samples are in the machine's order
     const size_t rowBytes = size_t(pixels.width) * size_t(pixels.channels) * size_t(pixels.depth / 8);
     const int passes = interlace ? png_set_interlace_handling(png) : 1;
@@ -166,8 +179,18 @@ bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, 
         *error = "cannot compress the colour profile";
         return false;
     }
+    // At the fast levels the rows are compressed on every core first; the
+    // other levels (adaptive filters) and interlaced images go row by row
+    // through libpng.
+    std::vector<std::vector<uint8_t>> imageData;
+    const bool compressedFirst = !interlace && compression <= 1;
+    if (compressedFirst && !CompressImageData(pixels, compression, WorkerCount(0), progress, cancelled, &imageData)) {
+        *error = cancelled && cancelled() ? "cancelled" : "cannot compress the image data";
+        return false;
+    }
     PngFailure failure;
-    if (Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &iccChunk, &failure))
+    if (Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &iccChunk,
+               compressedFirst ? &imageData : nullptr, &failure))
         return true;
     *error = failure.message;
     return false;

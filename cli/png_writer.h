@@ -33,8 +33,9 @@ struct PngPixels {
 };
 
 // Writes to an open file; false with a reason. Compression is zlib's level:
-// up to 1 with run-length matching and the Sub filter, above with zlib's
-// default matching and adaptive filters. Progress gets the share of rows
+// up to 1 with run-length matching and the Sub filter, compressed on every
+// core (cli/png_image_data.h) unless interlaced; above, with zlib's default
+// matching and adaptive filters, row by row. Progress gets the share of rows
 // written; a true from `cancelled` stops the write.
 bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
               const std::function<void(double)>& progress, const std::function<bool()>& cancelled,

@@ -292,3 +292,68 @@ TEST_F(GlyraCommand, JpegQualityDecidesTheChromaSubsamplingUnlessItIsGiven) {
         EXPECT_EQ(Read(Path("t.tif")).Samples(), Read(Path("small.png")).Samples()) << compression;
     }
 }
+
+namespace {
+
+// The IDAT chunks' data of a PNG file, joined: one zlib stream.
+std::vector<uint8_t> ImageDataOf(const std::vector<uint8_t>& png) {
+    std::vector<uint8_t> data;
+    for (size_t at = 8; at + 12 <= png.size();) {
+        const size_t length = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
+        if (std::memcmp(&png[at + 4], "IDAT", 4) == 0)
+            data.insert(data.end(), png.begin() + std::ptrdiff_t(at + 8), png.begin() + std::ptrdiff_t(at + 8 + length));
+        at += 12 + length;
+    }
+    return data;
+}
+
+}  // namespace
+
+// At the fast levels the image data is compressed in runs of rows on several
+// threads and joined: every shape reads back sample for sample, the joined
+// stream inflates whole with its checksum, and the other levels and
+// interlacing (row by row through libpng) read back the same.
+TEST_F(GlyraCommand, PngImageDataCompressedInRunsReadsBackExactly) {
+    std::mt19937 random(9);
+    for (int depth : {8, 16})
+        for (int channels : {1, 2, 3, 4})
+            for (int32_t height : {1, 63, 64, 65, 200})
+                for (int32_t width : {1, 37}) {
+                    ImageFile image;
+                    image.width = width;
+                    image.height = height;
+                    image.depth = depth;
+                    image.channels = channels;
+                    image.pixels = PixelBlock(image.SampleCount() * size_t(depth / 8));
+                    for (size_t i = 0; i < image.SampleCount(); ++i)
+                        image.SetSample(i, uint16_t(depth == 16 ? random() % 65536 : random() % 4 == 0 ? 200 : random() % 256));
+                    for (int level : {0, 1, 6})
+                        for (bool interlace : {false, true}) {
+                            if (interlace && level != 1) continue;
+                            const std::string path = Path("runs.png");
+                            WriteOptions options;
+                            options.pngCompression = level;
+                            options.progressive = interlace;
+                            Failure failure;
+                            ASSERT_TRUE(WriteImage(path, image, options, &failure)) << failure.message;
+                            const std::string shape = std::to_string(width) + "x" + std::to_string(height) + ", " +
+                                                      std::to_string(channels) + " channels, " + std::to_string(depth) +
+                                                      " bits, level " + std::to_string(level) +
+                                                      (interlace ? ", interlaced" : "");
+                            std::ifstream in(path, std::ios::binary);
+                            const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+                            const std::vector<uint8_t> data = ImageDataOf(bytes);
+                            const size_t rowBytes = size_t(width) * size_t(channels) * size_t(depth / 8);
+                            std::vector<uint8_t> inflated(size_t(height) * (rowBytes + 1) * 2 + 64);
+                            uLongf inflatedSize = uLongf(inflated.size());
+                            EXPECT_EQ(uncompress(inflated.data(), &inflatedSize, data.data(), uLong(data.size())), Z_OK)
+                                << shape;
+                            if (!interlace) {
+                                EXPECT_EQ(inflatedSize, size_t(height) * (rowBytes + 1)) << shape;
+                            }
+                            ImageFile back;
+                            ASSERT_TRUE(ReadImage(path, ReadOptions{}, &back, &failure)) << shape << ": " << failure.message;
+                            EXPECT_EQ(back.Samples(), image.Samples()) << shape;
+                        }
+                }
+}

@@ -1,0 +1,96 @@
+#include "cli/png_image_data.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "core/parallel_work.h"
+
+namespace {
+
+constexpr int32_t kRowsPerRun = 64;
+
+// One row with its filter type byte (1, Sub): each byte less the byte of the
+// same sample one pixel before. Sixteen-bit samples go big-endian, as PNG
+// stores them.
+void FilterRow(const uint8_t* row, size_t rowBytes, int depth, size_t pixelBytes, uint8_t* out) {
+    out[0] = 1;
+    uint8_t* filtered = out + 1;
+    if (depth == 16) {
+        for (size_t i = 0; i < rowBytes; i += 2) {
+            filtered[i] = row[i + 1];
+            filtered[i + 1] = row[i];
+        }
+    } else {
+        std::copy(row, row + rowBytes, filtered);
+    }
+    for (size_t i = rowBytes; i-- > pixelBytes;) filtered[i] = uint8_t(filtered[i] - filtered[i - pixelBytes]);
+}
+
+struct Run {
+    std::vector<uint8_t> deflated;
+    uLong adler = 0;
+    z_off_t length = 0;  // bytes before compression
+    bool ok = false;
+};
+
+void CompressRun(const PngPixels& pixels, int level, int32_t first, int32_t last, bool final, Run* run) {
+    const size_t pixelBytes = size_t(pixels.channels) * size_t(pixels.depth / 8);
+    const size_t rowBytes = size_t(pixels.width) * pixelBytes;
+    std::vector<uint8_t> filtered((rowBytes + 1) * size_t(last - first));
+    for (int32_t y = first; y < last; ++y)
+        FilterRow(pixels.data + size_t(y) * rowBytes, rowBytes, pixels.depth, pixelBytes,
+                  filtered.data() + size_t(y - first) * (rowBytes + 1));
+    run->length = z_off_t(filtered.size());
+    run->adler = adler32(adler32(0, nullptr, 0), filtered.data(), uInt(filtered.size()));
+
+    z_stream stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_RLE) != Z_OK) return;
+    run->deflated.resize(deflateBound(&stream, uLong(filtered.size())) + 16);
+    stream.next_in = filtered.data();
+    stream.avail_in = uInt(filtered.size());
+    stream.next_out = run->deflated.data();
+    stream.avail_out = uInt(run->deflated.size());
+    // A sync flush ends the run on a byte boundary without marking the last
+    // block, so the next run's stream continues it.
+    const int status = deflate(&stream, final ? Z_FINISH : Z_SYNC_FLUSH);
+    run->ok = final ? status == Z_STREAM_END : status == Z_OK && stream.avail_in == 0;
+    run->deflated.resize(run->deflated.size() - stream.avail_out);
+    deflateEnd(&stream);
+}
+
+}  // namespace
+
+bool CompressImageData(const PngPixels& pixels, int level, int workers, const std::function<void(double)>& progress,
+                       const std::function<bool()>& cancelled, std::vector<std::vector<uint8_t>>* pieces) {
+    const int32_t runs = std::max<int32_t>(1, (pixels.height + kRowsPerRun - 1) / kRowsPerRun);
+    std::vector<Run> done(static_cast<size_t>(runs));
+    ParallelJob job;
+    job.items = runs;
+    job.workers = workers;
+    job.work = [&](int64_t item, int, const std::atomic<bool>&) {
+        const int32_t first = int32_t(item) * kRowsPerRun, last = std::min(pixels.height, first + kRowsPerRun);
+        CompressRun(pixels, level, first, last, item == runs - 1, &done[size_t(item)]);
+    };
+    job.checkPoint = [&](double share) {
+        if (progress) progress(share);
+        return !(cancelled && cancelled());
+    };
+    if (!RunParallel(job)) return false;
+
+    // The zlib header: deflate with a 32 KB window, the fastest level's flag,
+    // and the check bits that make it a multiple of 31.
+    const uint8_t method = 0x78, flags = uint8_t(31 - (method * 256) % 31);
+    uLong adler = adler32(0, nullptr, 0);
+    pieces->clear();
+    for (int32_t r = 0; r < runs; ++r) {
+        Run& run = done[size_t(r)];
+        if (!run.ok) return false;
+        adler = adler32_combine(adler, run.adler, run.length);
+        if (r == 0) run.deflated.insert(run.deflated.begin(), {method, flags});
+        pieces->push_back(std::move(run.deflated));
+    }
+    for (int shift = 24; shift >= 0; shift -= 8) pieces->back().push_back(uint8_t(adler >> shift));
+    return true;
+}
