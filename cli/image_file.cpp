@@ -5,6 +5,7 @@
 #include "cli/png_writer.h"
 #include "cli/exif_directories.h"
 #include "cli/tiff_writer.h"
+#include "core/allocation.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -196,13 +197,13 @@ bool Normalise(VipsImage* in, VipsImage** out, std::string* conversion, std::str
 bool ToMemory(VipsImage* image, PixelBlock* pixels, ProgressHook* hook, std::string* error) {
     WatchProgress(image, hook);
     const size_t size = VIPS_IMAGE_SIZEOF_IMAGE(image);
-    PixelBlock block;
-    try {
-        block = PixelBlock::ToBeFilled(size);
-    } catch (const std::bad_alloc&) {
+    // Not zeroed first, and in huge pages where the system has them.
+    auto* data = static_cast<uint8_t*>(AllocateBytes(size ? size : 1));
+    if (!data) {
         *error = "not enough memory for its " + std::to_string(size >> 20) + " MB of pixels";
         return false;
     }
+    PixelBlock block(data, size, FreeBytes);
     Ref<VipsImage> target(vips_image_new_from_memory(block.Data(), size, image->Xsize, image->Ysize, image->Bands,
                                                     image->BandFmt));
     if (!target.get() || vips_image_write(image, target.get()) != 0) {

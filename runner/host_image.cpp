@@ -1,6 +1,5 @@
 #include "runner/host_image.h"
 
-#include "core/allocation.h"
 
 #include <new>
 
@@ -8,12 +7,6 @@ PixelBlock::PixelBlock(size_t bytes) {
     data_ = static_cast<uint8_t*>(std::calloc(bytes ? bytes : 1, 1));
     if (!data_) throw std::bad_alloc();
     size_ = bytes;
-}
-
-PixelBlock PixelBlock::ToBeFilled(size_t bytes) {
-    auto* data = static_cast<uint8_t*>(AllocateBytes(bytes ? bytes : 1));
-    if (!data) throw std::bad_alloc();
-    return PixelBlock(data, bytes, FreeBytes);
 }
 
 PixelBlock::PixelBlock(const PixelBlock& other) : PixelBlock(other.size_) {

@@ -22,8 +22,6 @@ public:
 
     PixelBlock() = default;
     explicit PixelBlock(size_t bytes);  // zero-filled; throws std::bad_alloc
-    // Bytes a decoder is about to fill: not zeroed first. Throws std::bad_alloc.
-    static PixelBlock ToBeFilled(size_t bytes);
     PixelBlock(uint8_t* adopted, size_t bytes, Release release) : data_(adopted), size_(bytes), release_(release) {}
     PixelBlock(const PixelBlock& other);
     PixelBlock& operator=(const PixelBlock& other);
