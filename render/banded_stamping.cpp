@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <vector>
 
 #include "core/parallel_work.h"
 
@@ -78,9 +79,14 @@ bool StampBands(const StampJob& job) {
     ParallelJob parallel;
     parallel.items = (int64_t(job.height) + bandRows - 1) / bandRows;
     parallel.workers = job.workers;
-    parallel.work = [&job, bandRows](int64_t item, int worker, const std::atomic<bool>& stop) {
+    // Each worker alternates between its two accumulators (stamping straight
+    // into the one it has just blended and cleared was measured a quarter
+    // slower); only that worker touches its count.
+    std::vector<int> bandsDone(size_t(std::max(job.workers, 1)), 0);
+    parallel.work = [&job, bandRows, &bandsDone](int64_t item, int worker, const std::atomic<bool>& stop) {
         const int32_t first = int32_t(item * bandRows), last = std::min(job.height, first + bandRows);
-        double* band = job.bandMemory + size_t(worker) * size_t(bandRows) * size_t(job.width);
+        const size_t slot = size_t(worker) * kBandSlots + size_t(bandsDone[size_t(worker)]++ % kBandSlots);
+        double* band = job.bandMemory + slot * size_t(bandRows) * size_t(job.width);
         if (StampBand(job, band, first, last, stop)) job.finishBand(first, last, band);
     };
     parallel.checkPoint = job.checkPoint;

@@ -14,6 +14,8 @@
 #include "render/line_layout.h"
 #include "render/star_sources.h"
 
+constexpr int kBandSlots = 2;
+
 struct StampJob {
     int32_t width;
     int32_t height;
@@ -22,8 +24,8 @@ struct StampJob {
     int lineCount;
     int workers;
     int32_t bandRows;  // rows per band; every band is one item of work
-    // One band's accumulator for each worker, workers x bandRows x width
-    // doubles, all 0; finishBand leaves it 0 again.
+    // Band accumulators, kBandSlots for each worker: workers x kBandSlots x
+    // bandRows x width doubles, all 0; finishBand leaves them 0 again.
     double* bandMemory;
     // Runs on a worker thread when the band of rows [first, last) is complete,
     // with its light (last - first rows of width doubles); it must take the

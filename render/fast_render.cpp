@@ -36,7 +36,7 @@ constexpr int64_t kRowsPerCompositeItem = 16;
 // within a line's reach, so bands of fewer rows than this cost more in walking
 // than they save (measured at 1080p and at 12 MP).
 constexpr size_t kBandBytes = size_t(512) << 10;
-constexpr int32_t kFewestBandRows = 32;
+constexpr int32_t kFewestBandRows = 48;
 
 // Screen-blends a row of light into its samples, as ScreenBlend does, and
 // zeroes the light, so that the grid is clear for the next pass without a
@@ -178,7 +178,7 @@ private:
         const int32_t bandRows = std::min(
             CacheBandRows(),
             BandRowsFor(int64_t(double(estimatedPoints) * kShareOfLineInside), height_, kPointsPerBand, 4 * workers_));
-        double* bands = banded ? ClearBandsFor(&scratch_, size_t(workers_) * size_t(bandRows) * size_t(width_))
+        double* bands = banded ? ClearBandsFor(&scratch_, size_t(kBandSlots) * size_t(workers_) * size_t(bandRows) * size_t(width_))
                                : nullptr;
         const int64_t stampFrom = sweep + height_ / 5, stampRows = height_ - height_ / 5;
         if (bands) {
