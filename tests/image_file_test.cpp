@@ -319,12 +319,7 @@ TEST_F(GlyraCommand, PngImageDataCompressedInRunsReadsBackExactly) {
         for (int channels : {1, 2, 3, 4})
             for (int32_t height : {1, 63, 64, 65, 200})
                 for (int32_t width : {1, 37}) {
-                    ImageFile image;
-                    image.width = width;
-                    image.height = height;
-                    image.depth = depth;
-                    image.channels = channels;
-                    image.pixels = PixelBlock(image.SampleCount() * size_t(depth / 8));
+                    ImageFile image = Blank(width, height, depth, channels, 0);
                     for (size_t i = 0; i < image.SampleCount(); ++i)
                         image.SetSample(i, uint16_t(depth == 16 ? random() % 65536 : random() % 4 == 0 ? 200 : random() % 256));
                     for (int level : {0, 1, 6})
