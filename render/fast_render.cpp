@@ -1,7 +1,6 @@
 #include "render/fast_render.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "core/parallel_work.h"

@@ -20,8 +20,9 @@ struct InterleavedImage {
     int stride = 0;    // samples from one pixel to the next (channels, or 4 for RGBA with the alpha left alone)
 };
 
-// The working planes, kept between calls by a host that renders frame after
-// frame (a video filter): memory already touched is not faulted in again.
+// The working planes and the render's band accumulators, kept between calls
+// by a host that renders frame after frame (a video filter): memory already
+// touched is not faulted in again.
 struct RenderWorkspace {
     std::vector<float> planes;
     RenderScratch render;
