@@ -54,7 +54,14 @@ struct OwnedPlanes {
     }
 };
 
-OSErr ResultOf(RenderStatus status);
+OSErr ResultOf(RenderStatus status) {
+    switch (status) {
+        case RenderStatus::Done: return noErr;
+        case RenderStatus::OutOfMemory: return memFullErr;
+        case RenderStatus::Cancelled: return userCanceledErr;
+    }
+    return memFullErr;
+}
 
 // True when every colour pass tests its own plane's values only (the plain
 // threshold, or a single colour plane): the passes can then be handed one
@@ -146,14 +153,6 @@ OSErr RenderPlaneByPlane(FilterGlobals* globals, const StarSettings& settings, c
     return result;
 }
 
-OSErr ResultOf(RenderStatus status) {
-    switch (status) {
-        case RenderStatus::Done: return noErr;
-        case RenderStatus::OutOfMemory: return memFullErr;
-        case RenderStatus::Cancelled: return userCanceledErr;
-    }
-    return memFullErr;
-}
 
 }  // namespace
 

@@ -113,14 +113,10 @@ void StagePlane(const float* plane, size_t samples, int bytesPerSample, uint8_t*
     job.workers = workers;
     job.work = [&](int64_t item, int, const std::atomic<bool>&) {
         const size_t first = size_t(item) * kSamplesPerItem, last = std::min(samples, first + kSamplesPerItem);
-        if (bytesPerSample == 2) {
-            for (size_t k = first; k < last; ++k) {
-                const uint16_t sample = ExportSample16(plane[k]);
-                std::memcpy(staging + 2 * k, &sample, 2);
-            }
-        } else {
-            for (size_t k = first; k < last; ++k) staging[k] = ExportSample8(plane[k]);
-        }
+        if (bytesPerSample == 2)
+            ExportRow16(plane + first, staging + 2 * first, 2, last - first);
+        else
+            ExportRow8(plane + first, staging + first, 1, last - first);
     };
     RunParallel(job);
 }

@@ -31,23 +31,21 @@ constexpr int64_t kPointsPerBand = 8000000;
 constexpr int64_t kRowsPerCompositeItem = 16;
 // A band's accumulator should stay in a core's own cache while its sources'
 // lines are added and while it is blended: a line across the band (the
-// vertical one) hits every row of it for each source. But every band walks all the sources
-// within a line's reach, so bands of fewer rows than this cost more in walking
-// than they save (measured at 1080p and at 12 MP).
+// vertical one) hits every row of it for each source. But every band walks
+// all the sources within a line's reach, so bands of fewer rows than this
+// cost more in walking than they save (measured at 1080p and at 12 MP).
 constexpr size_t kBandBytes = size_t(512) << 10;
 constexpr int32_t kFewestBandRows = 48;
 
-// Screen-blends a row of light into its samples, as ScreenBlend does, and
-// zeroes the light, so that the grid is clear for the next pass without a
-// pass of its own. A cell without light keeps its sample exactly. Without
-// branches, so that the compiler turns it into vector code.
-GLYRA_VECTOR_CLONES void CompositeAndClearRow(double* __restrict light, float* __restrict row, int32_t width, double gain) {
+// Screen-blends a row of light into its samples and zeroes the light, so
+// that the accumulator is clear for the next band without a pass of its own.
+// A cell without light keeps its sample exactly. Without branches, so that
+// the compiler turns it into vector code.
+GLYRA_VECTOR_CLONES void CompositeAndClearRow(double* __restrict light, float* __restrict row, int32_t width,
+                                              double gain) {
     for (int32_t l = 0; l < width; ++l) {
         const double cell = light[l];
-        double v = gain * cell;
-        v = v > 1 ? 1 : v;
-        v = v >= 0 ? v : 0;  // a value that is not a number blends nothing
-        const float blended = float((1 - v) * double(row[l]) + v);
+        const float blended = ScreenBlend(gain, cell, row[l]);
         row[l] = cell != 0 ? blended : row[l];
         light[l] = 0;
     }
@@ -177,8 +175,8 @@ private:
         const int32_t bandRows = std::min(
             CacheBandRows(),
             BandRowsFor(int64_t(double(estimatedPoints) * kShareOfLineInside), height_, kPointsPerBand, 4 * workers_));
-        double* bands = banded ? ClearBandsFor(&scratch_, size_t(kBandSlots) * size_t(workers_) * size_t(bandRows) * size_t(width_))
-                               : nullptr;
+        const size_t bandElements = size_t(kBandSlots) * size_t(workers_) * size_t(bandRows) * size_t(width_);
+        double* bands = banded ? ClearBandsFor(&scratch_, bandElements) : nullptr;
         const int64_t stampFrom = sweep + height_ / 5, stampRows = height_ - height_ / 5;
         if (bands) {
             // Each band is blended as soon as its light is complete, while it is
@@ -200,7 +198,8 @@ private:
         // of the whole rectangle, then the blend.
         AccumGrid* grid = NewAccumGrid(height_, width_);
         if (!grid) return RenderStatus::OutOfMemory;
-        const bool done = StampSerially(grid, scan, stampFrom, stampRows) && Composite(grid, plane, gain, sweep + height_);
+        const bool done =
+            StampSerially(grid, scan, stampFrom, stampRows) && Composite(grid, plane, gain, sweep + height_);
         FreeAccumGrid(grid);
         report_->methods[pass] = PassMethod::Serial;
         return done ? RenderStatus::Done : RenderStatus::Cancelled;

@@ -67,12 +67,11 @@ struct TestedValue {
 
 // The screen blend of the composite: the accumulated light v = gain x light,
 // clamped to 0..1 (light that is not a number adds nothing), blended into s.
+// Written as selects, so that loops over it become vector code.
 inline float ScreenBlend(double gain, double light, float sample) {
     double v = gain * light;
-    if (v > 1)
-        v = 1;
-    else if (!(v >= 0))
-        v = 0;
+    v = v > 1 ? 1 : v;
+    v = v >= 0 ? v : 0;  // also a value that is not a number
     const double s = double(sample);
     return float((1 - v) * s + v);
 }

@@ -33,12 +33,11 @@ struct RowCount {
     double largest = 0.0;
 };
 
-// The sources among elements [start, end), as IsSource finds them. Without
-// branches and with the tested value's kind fixed, so that it becomes vector
-// code.
-// The largest value is kept as the bits of the float: positive floats order
-// as their bit patterns do, and an integer maximum is vector code where a
-// floating-point one is not.
+// The sources among elements [start, end), as IsSource finds them, and their
+// largest value. Without branches and with the tested value's kind fixed, so
+// that it becomes vector code. The largest value is kept as the bits of the
+// float: positive floats order as their bit patterns do, and an integer
+// maximum is vector code where a floating-point one is not.
 template <typename TestedAt>
 GLYRA_VECTOR_CLONES RowCount CountRow(const SourceScan& scan, size_t start, size_t end, TestedAt testedAt) {
     const float* plane = scan.plane;
