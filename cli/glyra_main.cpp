@@ -32,6 +32,8 @@
 #include "plugin/dll_main.h"
 #include "plugin/plugin_main.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
 // The signal that stopped the work (SIGINT, SIGTERM or SIGHUP), or 0.
@@ -179,6 +181,9 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         writing.cancelled = [] { return Stopped(); };
         const OutputTarget target = ChooseOutputTarget(file.output);
         ReportStage(settings, "writing", file.output);
+        std::string prepareError;
+        if (!PrepareOutput(target, &prepareError))
+            return fail(kExitCannotWrite, file.output + ": " + prepareError);
         const bool written = WriteImage(target.writePath, image, writing, &failure);
         if (!written || Stopped()) AbandonOutput(target);
         if (Stopped())
@@ -240,20 +245,16 @@ RenderPath PathNamed(const std::string& name) {
     return RenderPath::Auto;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(path.c_str(), "w");
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return std::fclose(file) == 0 && written;
-}
-
 // Build-time outputs made from the option declarations: the man page and the
 // completion scripts (glyra --write-docs FOLDER).
 int WriteDocuments(const CLI::App& app, const std::string& folder) {
-    const bool written = WriteTextFile(folder + "/glyra.1", ManPage(app)) &&
-                         WriteTextFile(folder + "/glyra.bash", BashCompletion(app)) &&
-                         WriteTextFile(folder + "/_glyra", ZshCompletion(app));
-    return written ? kExitDone : Complain("cannot write into " + folder, kExitCannotWrite);
+    std::string error;
+    for (const auto& [name, text] : {std::pair<const char*, std::string>{"/glyra.1", ManPage(app)},
+                                     {"/glyra.bash", BashCompletion(app)},
+                                     {"/_glyra", ZshCompletion(app)}})
+        if (!WriteWholeFile(folder + name, text, &error))
+            return Complain(folder + name + ": cannot be written (" + error + ")", kExitCannotWrite);
+    return kExitDone;
 }
 
 // The options that shape reading and writing.
@@ -389,6 +390,30 @@ std::vector<Failure> RunBatch(const std::vector<PlannedFile>& plan, const std::v
     return outcomes;
 }
 
+// Where --save-preset may write: never onto an input (not even with
+// --force), over an existing file only when it is a preset (or with --force),
+// never into a folder. Empty when it may; else the reason.
+std::string PresetTargetRefusal(const std::string& path, const std::vector<PlannedFile>& plan, bool force) {
+    if (path == "-") return "";
+    std::error_code error;
+    for (const PlannedFile& file : plan)
+        if (file.input != "-" && fs::exists(path, error) && fs::equivalent(file.input, path, error))
+            return path + ": is an input; the preset is not written over it";
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        const fs::path parent = fs::path(path).parent_path();
+        if (!parent.empty() && !fs::is_directory(parent, error))
+            return path + ": the folder " + parent.string() + " does not exist";
+        return "";
+    }
+    if (S_ISDIR(info.st_mode)) return path + ": is a folder; name the preset's file";
+    if (S_ISREG(info.st_mode) && !force && !IsPresetFile(path))
+        return path + ": exists and is not a glyra preset; use --force to replace it";
+    if (S_ISREG(info.st_mode) && !force && IsReadOnlyFile(path))
+        return path + ": is read-only; use --force to replace it";
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -414,20 +439,40 @@ int main(int argc, char** argv) {
     RunSettings settings = SettingsFrom(options);
     std::string error;
     if (!GatherParameters(options, &settings.parameters, &error)) return Complain(error, kExitUsage);
-    if (!options.savePresetPath.empty() && !WritePreset(options.savePresetPath, settings.parameters, &error))
-        return Complain(error, kExitCannotWrite);
-    if (options.positionals.empty() && !options.savePresetPath.empty()) return kExitDone;
+    const std::string& presetPath = options.savePresetPath;
+    // The preset is written only once the whole command is known to be
+    // right, and never by a dry run.
+    auto savePreset = [&]() -> int {
+        if (options.dryRun) {
+            std::printf("the preset %s would be written\n", presetPath.c_str());
+            return kExitDone;
+        }
+        if (WriteWholeFile(presetPath, PresetText(settings.parameters), &error)) return kExitDone;
+        return Complain(presetPath + ": cannot be written (" + error + ")", kExitCannotWrite);
+    };
+    if (options.positionals.empty() && !presetPath.empty()) {
+        const std::string refusal = PresetTargetRefusal(presetPath, {}, options.force);
+        return refusal.empty() ? savePreset() : Complain(refusal, kExitUsage);
+    }
 
     OutputRequest request;
     request.positionals = options.positionals;
     request.output = options.output;
     // An output that is its input is left alone by --skip-existing: no need to refuse it.
-    request.force = options.force || options.skipExisting;
+    request.force = options.force;
+    request.skipExisting = options.skipExisting;
     request.indexStart = options.indexStart;
     ImageFormat format;
     if (!options.format.empty() && FormatFromName(options.format, &format)) request.format = format;
     std::vector<PlannedFile> plan;
     if (!PlanOutputs(request, &plan, &error)) return Complain(error, kExitUsage);
+    if (!presetPath.empty()) {
+        const std::string refusal = PresetTargetRefusal(presetPath, plan, options.force);
+        if (!refusal.empty()) return Complain(refusal, kExitUsage);
+        for (const PlannedFile& file : plan)
+            if (file.output == presetPath) return Complain(presetPath + ": is also an output", kExitUsage);
+        if (const int status = savePreset(); status != kExitDone) return status;
+    }
 
     // From here a stop signal cancels: nothing unfinished is left behind.
     InstallStopSignals();

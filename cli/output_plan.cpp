@@ -1,5 +1,7 @@
 #include "cli/output_plan.h"
 
+#include "cli/output_target.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,6 +122,13 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
     std::error_code fsError;
     const bool folder = !pattern && target != "-" &&
                         (fs::is_directory(target, fsError) || target.back() == '/' || inputs.size() > 1);
+    ImageFormat named = ImageFormat::Png;
+    if (folder && target.back() != '/' && !fs::exists(target, fsError) && FormatFromPath(target, &named)) {
+        *error = target + ": names one file, and " + std::to_string(inputs.size()) +
+                 " inputs cannot all be written to it; give a folder or a pattern (for example -o '" +
+                 (fs::path(target).parent_path() / ("{stem}." + std::string(FormatExtension(named)))).string() + "')";
+        return false;
+    }
     if (target == "-" && inputs.size() > 1) {
         *error = "several inputs cannot all go to standard output";
         return false;
@@ -187,8 +196,12 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
                     return false;
                 }
             }
-            if (!request.force && SameFile(input, file.output)) {
+            if (!request.force && !request.skipExisting && SameFile(input, file.output)) {
                 *error = file.output + " is the input; use --force to replace it";
+                return false;
+            }
+            if (!request.force && !request.skipExisting && IsReadOnlyFile(file.output)) {
+                *error = file.output + ": is read-only; use --force to replace it";
                 return false;
             }
         }

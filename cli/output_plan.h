@@ -29,7 +29,8 @@ struct OutputRequest {
     std::vector<std::string> positionals;  // what the command line listed
     std::string output;                    // -o, or empty
     std::optional<ImageFormat> format;     // --format, when given
-    bool force = false;                    // an output may replace its input
+    bool force = false;                    // an output may replace its input or a read-only file
+    bool skipExisting = false;             // existing outputs are left alone, so none is refused
     long long indexStart = 1;              // the first {index}
 };
 

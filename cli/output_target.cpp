@@ -1,5 +1,6 @@
 #include "cli/output_target.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +42,49 @@ OutputTarget ChooseOutputTarget(const std::string& output) {
         return target;
     }
     target.writePath = target.finalPath + ".partial";
+    if (stat(target.finalPath.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        target.replaces = true;
+        target.mode = info.st_mode & 07777;
+        target.owner = info.st_uid;
+        target.group = info.st_gid;
+    }
     return target;
+}
+
+bool PrepareOutput(const OutputTarget& target, std::string* error) {
+    if (target.streamed) return true;
+    // A new file gets what the umask gives any new file; a replacement is
+    // made private first and given the old file's owner, then its mode.
+    const int descriptor =
+        open(target.writePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, target.replaces ? 0600 : 0666);
+    if (descriptor < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    bool kept = true;
+    if (target.replaces) {
+        struct stat made {};
+        fstat(descriptor, &made);
+        if ((made.st_uid != target.owner || made.st_gid != target.group) &&
+            fchown(descriptor, target.owner, target.group) != 0) {
+            *error = std::string("cannot keep its owner and group (") + std::strerror(errno) +
+                     "); it was left as it is";
+            kept = false;
+        } else if (fchmod(descriptor, target.mode) != 0) {
+            *error = std::string("cannot keep its permissions (") + std::strerror(errno) + "); it was left as it is";
+            kept = false;
+        }
+    }
+    close(descriptor);
+    if (!kept) unlink(target.writePath.c_str());
+    return kept;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (geteuid() == 0) return (info.st_mode & 0222) == 0;
+    return access(path.c_str(), W_OK) != 0;
 }
 
 bool CommitOutput(const OutputTarget& target, std::string* error) {
@@ -54,4 +97,23 @@ bool CommitOutput(const OutputTarget& target, std::string* error) {
 
 void AbandonOutput(const OutputTarget& target) {
     if (!target.streamed) std::remove(target.writePath.c_str());
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string* error) {
+    const OutputTarget target = ChooseOutputTarget(path);
+    if (!PrepareOutput(target, error)) return false;
+    FILE* file = std::fopen(target.writePath.c_str(), target.streamed ? "w" : "r+");
+    if (!file) {
+        *error = std::strerror(errno);
+        AbandonOutput(target);
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int savedErrno = errno;
+    if (std::fclose(file) != 0 || !written) {
+        *error = std::strerror(written ? errno : savedErrno);
+        AbandonOutput(target);
+        return false;
+    }
+    return CommitOutput(target, error);
 }

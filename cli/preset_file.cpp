@@ -63,22 +63,29 @@ bool ReadPreset(const std::string& path, FilterParameters* parameters, bool name
     return true;
 }
 
-bool WritePreset(const std::string& path, const FilterParameters& parameters, std::string* error) {
-    std::ofstream file(path);
-    file << "# glyra " GLYRA_VERSION_TEXT " preset: the thirteen filter parameters (see glyra --help)\n";
+bool IsPresetFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return true;  // empty: nothing to lose
+    FilterParameters parameters{};
+    bool named[kParameterCount] = {};
+    std::string error;
+    // Only a file that reads as a preset: TOML naming nothing but parameters.
+    return text.find('\0') == std::string::npos && ReadPreset(path, &parameters, named, &error);
+}
+
+std::string PresetText(const FilterParameters& parameters) {
+    std::ostringstream text;
+    text << "# glyra " GLYRA_VERSION_TEXT " preset: the thirteen filter parameters (see glyra --help)\n";
     for (const ParameterInfo& info : kParameterTable) {
         const int16_t value = parameters.*info.field;
-        file << CommandName(info) << " = ";
+        text << CommandName(info) << " = ";
         if (info.kind == ParameterKind::Enumerated)
-            file << '"' << ParameterValueText(info, value) << '"';
+            text << '"' << ParameterValueText(info, value) << '"';
         else
-            file << value;
-        file << '\n';
+            text << value;
+        text << '\n';
     }
-    file.close();
-    if (!file) {
-        *error = path + ": cannot be written (" + std::strerror(errno) + ")";
-        return false;
-    }
-    return true;
+    return text.str();
 }

@@ -20,5 +20,9 @@
 bool ReadPreset(const std::string& path, FilterParameters* parameters, bool named[kParameterCount],
                 std::string* error);
 
-// Writes all thirteen values.
-bool WritePreset(const std::string& path, const FilterParameters& parameters, std::string* error);
+// The text of a preset holding all thirteen values.
+std::string PresetText(const FilterParameters& parameters);
+
+// Whether a file is a preset (empty, or TOML naming only parameters): only
+// such a file may be written over without --force.
+bool IsPresetFile(const std::string& path);
