@@ -4,6 +4,7 @@
 
 #include "cli/png_writer.h"
 #include "cli/exif_directories.h"
+#include "cli/file_integrity.h"
 #include "cli/tiff_writer.h"
 #include "core/allocation.h"
 
@@ -11,6 +12,9 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The metadata of an image, held in a header-only libvips image.
@@ -357,6 +361,40 @@ bool WriteTiffFile(const std::string& path, const ImageFile& image, const WriteO
     return WriteTiff(path, pixels, metadata, compression, progress, options.cancelled, error);
 }
 
+// A file's bytes, mapped for the structure check.
+struct FileBytes {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    bool mapped = false;
+
+    bool Map(const std::string& path) {
+        const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0) return false;
+        struct stat info {};
+        if (fstat(descriptor, &info) != 0) {
+            close(descriptor);
+            return false;
+        }
+        size = size_t(info.st_size);
+        if (size > 0) {
+            void* at = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
+            if (at == MAP_FAILED) {
+                close(descriptor);
+                return false;
+            }
+            data = static_cast<const uint8_t*>(at);
+            mapped = true;
+        }
+        close(descriptor);
+        return true;
+    }
+    void Unmap() {
+        if (mapped) munmap(const_cast<uint8_t*>(data), size);
+        mapped = false;
+    }
+    ~FileBytes() { Unmap(); }
+};
+
 std::vector<uint8_t> ReadStandardInput() {
     std::vector<uint8_t> bytes;
     uint8_t chunk[1 << 16];
@@ -399,13 +437,6 @@ void StopImageLibrary() { vips_shutdown(); }
 
 namespace {
 
-// JPEG decoders report lost or made-up data only as warnings, so JPEG is read
-// failing on the first warning; this one loses nothing (bytes some cameras
-// leave between segments) and is read again without failing on it.
-bool HarmlessWarning(const std::string& message) {
-    return message.find("extraneous bytes before marker") != std::string::npos;
-}
-
 // Reads from a file (path set) or from bytes (bytes set).
 bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const std::string& shown,
               const ReadOptions& options, ImageFile* image, Failure* failure) {
@@ -418,16 +449,16 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
         loader = vips_foreign_find_load(path->c_str());
     }
     vips_error_clear();
-    if (!LoaderAllowed(loader, &image->format))
-        return failure->Set(kExitBadInput, shown + ": not a PNG, JPEG, TIFF or WebP file");
+    if (!LoaderAllowed(loader, &image->format)) {
+        const std::string what = path ? DescribeNonImage(*path) : "";
+        return failure->Set(kExitBadInput, shown + ": " + (what.empty() ? "not a PNG, JPEG, TIFF or WebP file" : what));
+    }
 
     // Opening reads the header only: the size is checked before any pixel is
-    // decoded. Damage is a failure: JPEG's on its first warning, the other
-    // decoders' on their errors (their warnings, such as unknown TIFF tags,
-    // lose nothing).
-    VipsFailOn failOn = options.acceptDamaged              ? VIPS_FAIL_ON_NONE
-                        : image->format == ImageFormat::Jpeg ? VIPS_FAIL_ON_WARNING
-                                                             : VIPS_FAIL_ON_ERROR;
+    // decoded. The decoders' errors are failures; their warnings (such as
+    // unknown TIFF tags) lose nothing once the structure has been checked.
+    const VipsFailOn failOn = options.acceptDamaged ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_ERROR;
+    FileIntegrity integrity;
     Ref<VipsImage> loaded;
     auto open = [&] {
         loaded.Reset(bytes ? vips_image_new_from_buffer(bytes->data(), bytes->size(), "", "access",
@@ -455,6 +486,20 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     if (options.admit && !options.admit(width, height, vips_image_get_bands(normal.get()), depth, &error))
         return failure->Set(kExitTooLarge, shown + ": " + error);
 
+    // The file's structure is checked before decoding (after the size, so that
+    // a file declaring a huge image costs nothing), the same way in every run: a
+    // threaded decode may lose its decoder's report of damage.
+    FileBytes fileBytes;
+    if (path && !fileBytes.Map(*path))
+        return failure->Set(kExitBadInput, shown + ": " + std::strerror(errno));
+    integrity = bytes ? CheckFileIntegrity(image->format, bytes->data(), bytes->size())
+                                          : CheckFileIntegrity(image->format, fileBytes.data, fileBytes.size);
+    fileBytes.Unmap();
+    if (!integrity.whole && !options.acceptDamaged)
+        return failure->Set(kExitBadInput, shown + (integrity.truncated ? ": truncated (" : ": damaged (") +
+                                               integrity.problem + "); --accept-damaged reads what can be decoded");
+    if (!integrity.whole) image->damage = integrity.problem;
+
     if (options.headerOnly) {
         image->width = int32_t(vips_image_get_width(normal.get()));
         image->height = int32_t(vips_image_get_height(normal.get()));
@@ -466,20 +511,9 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     ProgressHook hook{options.progress, options.cancelled};
     PixelBlock pixels;
     vips_error_clear();
-    bool decoded = ToMemory(normal.get(), &pixels, &hook, &error);
+    const bool decoded = ToMemory(normal.get(), &pixels, &hook, &error);
     if (!decoded && options.cancelled && options.cancelled())
         return failure->Set(kExitCancelled, shown + ": cancelled while reading");
-    if (!decoded && failOn == VIPS_FAIL_ON_WARNING && HarmlessWarning(error)) {
-        image->damage = error;
-        image->conversion.clear();
-        failOn = VIPS_FAIL_ON_TRUNCATED;
-        open();
-        if (!loaded.get() || !Normalise(loaded.get(), normal.out(), &image->conversion, &error))
-            return failure->Set(kExitBadInput, shown + ": cannot be read (" + LibraryError() + ")");
-        decoded = ToMemory(normal.get(), &pixels, &hook, &error);
-        if (!decoded && options.cancelled && options.cancelled())
-            return failure->Set(kExitCancelled, shown + ": cancelled while reading");
-    }
     if (!decoded) {
         const bool truncated = error.find("end of input") != std::string::npos ||
                                error.find("end of JPEG file") != std::string::npos ||
@@ -487,8 +521,19 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
         return failure->Set(kExitBadInput, shown + (truncated ? ": truncated (" : ": damaged (") + error +
                                                "); --accept-damaged reads what can be decoded");
     }
-    // A file read despite its damage says what the decoder said of it.
-    if (options.acceptDamaged && vips_error_buffer()[0]) image->damage = LibraryError();
+    // A file read despite its damage says what is missing, and what is
+    // missing stays blank: a decoder may leave rows it never had filled with
+    // others it had decoded.
+    if (options.acceptDamaged && image->damage.empty() && vips_error_buffer()[0]) image->damage = LibraryError();
+    const int64_t storedHeight = vips_image_get_height(normal.get());
+    if (options.acceptDamaged && integrity.completeRows >= 0 && integrity.completeRows < storedHeight) {
+        const size_t rowBytes = pixels.Size() / size_t(storedHeight);
+        std::memset(pixels.Data() + size_t(integrity.completeRows) * rowBytes, 0,
+                    size_t(storedHeight - integrity.completeRows) * rowBytes);
+        image->damage += "; rows " + std::to_string(integrity.completeRows + 1) + " to " +
+                         std::to_string(storedHeight) + " of " + std::to_string(storedHeight) +
+                         " are missing and left blank";
+    }
 
     // The metadata, kept in a header of its own.
     auto metadata = std::make_shared<ImageMetadata>();

@@ -126,7 +126,7 @@ TEST_F(GlyraCommand, BadInputGivesOneClearLineAndNoOutput) {
         {"--brightness 0 " + Path("in.png") + " " + Path("out.png"), "brightness"},
         {"--threshold-type bright " + Path("in.png") + " " + Path("out.png"), "threshold-type"},
         {Path("missing.png") + " " + Path("out.png"), "missing.png"},
-        {Path("text.png") + " " + Path("out.png"), "not a PNG, JPEG, TIFF or WebP"},
+        {Path("text.png") + " " + Path("out.png"), "is a text file, not an image"},
         {Path("in.png") + " " + Path("out.gif"), ".png, .jpg, .jpeg, .tif, .tiff or .webp"},
         {Path("in.png") + " " + Path("out.jpg"), "transparency"},
         {Path("in.png"), "an input and an output"},
