@@ -12,7 +12,7 @@ ROOT=$(pwd)
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libpng-dev libtiff-dev libexif-dev libvips-dev libgegl-dev gegl frei0r-plugins-dev ffmpeg melt libtomlplusplus-dev libcli11-dev libeigen3-dev
+  libgtest-dev libpng-dev libtiff-dev libexiv2-dev libjpeg-dev libimage-exiftool-perl libvips-dev libgegl-dev gegl frei0r-plugins-dev ffmpeg melt libtomlplusplus-dev libcli11-dev libeigen3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   g++-multilib qemu-user clang libclang-rt-14-dev dpkg-dev
   python3 python3-pefile lintian zsh

@@ -179,6 +179,12 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             progress->Update(ProgressDisplay::Stage::Writing, percent / 100.0);
         };
         writing.cancelled = [] { return Stopped(); };
+        // What the output format cannot hold: lost tags always (unless -q),
+        // what the format never holds (WebP and IPTC) with -v.
+        writing.note = [&](const std::string& note) {
+            const bool lost = note.find("did not fit") != std::string::npos;
+            if (lost ? !settings.quiet : settings.verbose) progress->Print("glyra: " + file.output + ": " + note);
+        };
         const OutputTarget target = ChooseOutputTarget(file.output);
         ReportStage(settings, "writing", file.output);
         std::string prepareError;

@@ -3,11 +3,12 @@
 #include <vips/vips.h>
 
 #include "cli/png_writer.h"
-#include "cli/exif_directories.h"
+#include "cli/photo_metadata.h"
 #include "cli/file_integrity.h"
 #include "cli/tiff_writer.h"
 #include "core/allocation.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +20,8 @@
 
 // The metadata of an image, held in a header-only libvips image.
 struct ImageMetadata {
-    VipsImage* header = nullptr;
+    VipsImage* header = nullptr;          // colour profile, resolution, PNG texts
+    std::shared_ptr<PhotoMetadata> photo;  // EXIF, IPTC, XMP; null when the file has none
     ~ImageMetadata() {
         if (header) g_object_unref(header);
     }
@@ -226,74 +228,11 @@ std::vector<uint8_t> Blob(VipsImage* header, const char* name) {
     return std::vector<uint8_t>(bytes, bytes + length);
 }
 
-// The first directory of an EXIF block (with or without JPEG's "Exif\0\0"):
-// where it is and how the block's numbers read; not `found` when the block is
-// no TIFF structure or the directory lies outside it.
-struct ExifDirectory {
-    const std::vector<uint8_t>& e;
-    bool little = false;
-    bool found = false;
-    size_t at = 0;        // the directory's entry count
-    uint32_t entries = 0;
-
-    uint32_t U16(size_t i) const { return uint32_t(little ? e[i] | e[i + 1] << 8 : e[i] << 8 | e[i + 1]); }
-    uint32_t U32(size_t i) const { return little ? U16(i) | U16(i + 2) << 16 : U16(i) << 16 | U16(i + 2); }
-
-    explicit ExifDirectory(const std::vector<uint8_t>& block) : e(block) {
-        const size_t start = e.size() >= 6 && std::memcmp(e.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
-        if (e.size() < start + 8) return;
-        little = e[start] == 'I' && e[start + 1] == 'I';
-        if (!little && !(e[start] == 'M' && e[start + 1] == 'M')) return;
-        at = start + U32(start + 4);
-        found = at + 2 <= e.size();
-        if (found) entries = U16(at);
-    }
-    // Where entry i starts, or 0 when it runs past the block.
-    size_t Entry(uint32_t i) const {
-        const size_t entry = at + 2 + size_t(i) * 12;
-        return entry + 12 <= e.size() ? entry : 0;
-    }
-};
-
-// Unlinks the second directory of an EXIF block (the thumbnail's): a
-// thumbnail of the unfiltered picture, and sideways once the picture is
-// turned upright, would show the wrong image in every file browser.
-void DropExifThumbnail(std::vector<uint8_t>* exif) {
-    const ExifDirectory directory(*exif);
-    const size_t next = directory.at + 2 + size_t(directory.entries) * 12;
-    if (!directory.found || next + 4 > exif->size()) return;
-    std::memset(exif->data() + next, 0, 4);
-}
-
-// Sets the orientation entry of an EXIF block's first directory to 1 (upright).
-void ResetExifOrientation(std::vector<uint8_t>* exif) {
-    const ExifDirectory directory(*exif);
-    for (uint32_t i = 0; i < directory.entries; ++i) {
-        const size_t entry = directory.Entry(i);
-        if (entry == 0) return;
-        if (directory.U16(entry) == 0x0112 && directory.U16(entry + 2) == 3) {  // Orientation, SHORT
-            (*exif)[entry + 8] = directory.little ? 1 : 0;
-            (*exif)[entry + 9] = directory.little ? 0 : 1;
-        }
-    }
-}
-
 // What a PNG file can carry of the metadata.
 PngMetadata PngMetadataOf(VipsImage* header, WriteOptions::Strip strip) {
     PngMetadata metadata;
     metadata.icc = Blob(header, VIPS_META_ICC_NAME);
     if (strip == WriteOptions::Strip::KeepProfile) return metadata;
-    metadata.iptc = Blob(header, VIPS_META_IPTC_NAME);
-    metadata.exif = Blob(header, VIPS_META_EXIF_NAME);
-    static const uint8_t kExifHeader[] = {'E', 'x', 'i', 'f', 0, 0};
-    if (metadata.exif.size() >= 6 && std::memcmp(metadata.exif.data(), kExifHeader, 6) == 0)
-        metadata.exif.erase(metadata.exif.begin(), metadata.exif.begin() + 6);
-    int orientation = 0;
-    if (vips_image_get_typeof(header, VIPS_META_ORIENTATION) &&
-        vips_image_get_int(header, VIPS_META_ORIENTATION, &orientation) == 0 && orientation == 1)
-        ResetExifOrientation(&metadata.exif);
-    const std::vector<uint8_t> xmp = Blob(header, VIPS_META_XMP_NAME);
-    metadata.xmp.assign(xmp.begin(), xmp.end());
     char** names = vips_image_get_fields(header);
     for (char** name = names; name && *name; ++name) {
         // libvips names PNG texts png-comment-<index>-<key>.
@@ -302,7 +241,11 @@ PngMetadata PngMetadataOf(VipsImage* header, WriteOptions::Strip strip) {
         const size_t dash = field.find('-', 12);
         const char* value = nullptr;
         if (dash == std::string::npos || vips_image_get_string(header, *name, &value) || !value) continue;
-        metadata.texts.emplace_back(field.substr(dash + 1), value);
+        // Raw profiles (EXIF, IPTC kept as text by other tools) and XMP are the
+        // metadata step's, written once in their own places.
+        const std::string key = field.substr(dash + 1);
+        if (key.rfind("Raw profile type", 0) == 0 || key == "XML:com.adobe.xmp") continue;
+        metadata.texts.emplace_back(key, value);
     }
     g_strfreev(names);
     if (header->Xres > 0 && header->Xres != 1.0) metadata.pixelsPerMetre = header->Xres * 1000.0;
@@ -339,13 +282,6 @@ bool WriteTiffFile(const std::string& path, const ImageFile& image, const WriteO
         metadata.icc = Blob(header, VIPS_META_ICC_NAME);
         if (header->Xres > 0 && header->Xres != 1.0) metadata.pixelsPerInch = header->Xres * 25.4;
         if (options.strip == WriteOptions::Strip::None) {
-            metadata.exif = Blob(header, VIPS_META_EXIF_NAME);
-            metadata.xmp = Blob(header, VIPS_META_XMP_NAME);
-            metadata.iptc = Blob(header, VIPS_META_IPTC_NAME);
-            int orientation = 0;
-            if (vips_image_get_typeof(header, VIPS_META_ORIENTATION) &&
-                vips_image_get_int(header, VIPS_META_ORIENTATION, &orientation) == 0)
-                metadata.orientation = orientation;
         }
     }
     const TiffPixels pixels{image.pixels.Data(), image.width, image.height, image.channels, image.depth};
@@ -426,6 +362,7 @@ bool StartImageLibrary(const char* argv0, std::string* error) {
     for (const char* loader : {"VipsForeignLoadPng", "VipsForeignLoadJpeg", "VipsForeignLoadTiff", "VipsForeignLoadWebp"})
         vips_operation_block_set(loader, FALSE);
     vips_cache_set_max(0);  // each image is read once: nothing to keep
+    StartPhotoMetadata();
     // The decoders' warnings are libvips's to print; the command reports
     // what fails in one line of its own.
     g_log_set_handler("VIPS", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
@@ -530,7 +467,15 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
         const size_t rowBytes = pixels.Size() / size_t(storedHeight);
         std::memset(pixels.Data() + size_t(integrity.completeRows) * rowBytes, 0,
                     size_t(storedHeight - integrity.completeRows) * rowBytes);
-        image->damage += "; rows " + std::to_string(integrity.completeRows + 1) + " to " +
+        // The decoder may give up a little before the data does: its last
+        // strip then comes blank as well, and the message counts it.
+        int64_t blankFrom = integrity.completeRows;
+        auto blankRow = [&](int64_t y) {
+            const uint8_t* row = pixels.Data() + size_t(y) * rowBytes;
+            return std::all_of(row, row + rowBytes, [](uint8_t b) { return b == 0; });
+        };
+        while (blankFrom > 0 && blankRow(blankFrom - 1)) --blankFrom;
+        image->damage += "; rows " + std::to_string(blankFrom + 1) + " to " +
                          std::to_string(storedHeight) + " of " + std::to_string(storedHeight) +
                          " are missing and left blank";
     }
@@ -539,14 +484,12 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     auto metadata = std::make_shared<ImageMetadata>();
     metadata->header = vips_image_new();
     CopyMetadata(loaded.get(), metadata->header);
-    std::vector<uint8_t> exif = Blob(metadata->header, VIPS_META_EXIF_NAME);
-    // libvips reads no EXIF from TIFF: libtiff's EXIF and GPS directories give it.
-    if (exif.empty() && image->format == ImageFormat::Tiff && path) exif = ReadTiffExif(*path);
-    if (!exif.empty()) {
-        DropExifThumbnail(&exif);
-        vips_image_set_blob_copy(metadata->header, VIPS_META_EXIF_NAME, exif.data(), exif.size());
-        vips_image_remove(metadata->header, "jpeg-thumbnail-data");
-    }
+    // EXIF, IPTC and XMP as Exiv2 reads them, from every format alike.
+    std::string metadataWarning;
+    metadata->photo = bytes ? ReadPhotoMetadata("", bytes->data(), bytes->size(), &metadataWarning)
+                            : ReadPhotoMetadata(*path, nullptr, 0, &metadataWarning);
+    if (!metadataWarning.empty())
+        image->conversion += std::string(image->conversion.empty() ? "" : "; ") + metadataWarning;
 
     image->width = int32_t(vips_image_get_width(normal.get()));
     image->height = int32_t(vips_image_get_height(normal.get()));
@@ -573,6 +516,7 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
         // The output shows the picture upright: its orientation says so.
         vips_image_set_int(metadata->header, VIPS_META_ORIENTATION, 1);
         vips_image_remove(metadata->header, "exif-ifd0-Orientation");
+        if (metadata->photo) MarkUpright(metadata->photo.get(), image->width, image->height);
     }
     image->pixels = std::move(pixels);
     image->metadata = std::move(metadata);
@@ -592,11 +536,19 @@ bool ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name, 
     return ReadFrom(nullptr, &bytes, name, options, image, failure);
 }
 
-bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure) {
-    const std::string shown = path == "-" ? "standard output" : path;
-    if (image.HasAlpha() && !FormatHoldsAlpha(options.format))
-        return failure->Set(kExitCannotWrite, shown + ": " + FormatName(options.format) +
-                                                  " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+namespace {
+
+// Whether libvips writes the format's pixels (and so leaves the colour
+// profile to the metadata step): JPEG, WebP and JPEG-compressed TIFF.
+bool WrittenByLibrary(const WriteOptions& options) {
+    return options.format == ImageFormat::Jpeg || options.format == ImageFormat::Webp ||
+           (options.format == ImageFormat::Tiff && options.tiffCompression == WriteOptions::TiffCompression::Jpeg);
+}
+
+// Writes the samples into a regular file (with the colour profile and the
+// resolution where the pixel writer carries them); `shown` names it in messages.
+bool WritePixels(const std::string& path, const std::string& shown, const ImageFile& image,
+                 const WriteOptions& options, Failure* failure) {
     if (options.format == ImageFormat::Png) {
         std::string error;
         if (WritePngFile(path, image, options, &error)) return true;
@@ -633,25 +585,20 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
                        : (sixteen ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_sRGB),
                   nullptr))
         return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
-    if (image.metadata && image.metadata->header) {
-        if (options.strip == WriteOptions::Strip::None) {
-            CopyMetadata(image.metadata->header, out.get());
-        } else if (options.strip == WriteOptions::Strip::KeepProfile) {
-            const std::vector<uint8_t> icc = Blob(image.metadata->header, VIPS_META_ICC_NAME);
-            if (!icc.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, icc.data(), icc.size());
-            out.get()->Xres = image.metadata->header->Xres;
-            out.get()->Yres = image.metadata->header->Yres;
-        }
+    // Only the resolution goes through libvips: with everything else stripped
+    // it invents no EXIF; the profile and the rest come with the metadata step.
+    if (image.metadata && image.metadata->header && options.strip != WriteOptions::Strip::All) {
+        out.get()->Xres = image.metadata->header->Xres;
+        out.get()->Yres = image.metadata->header->Yres;
     }
 
     ProgressHook hook{options.progress, options.cancelled};
     WatchProgress(out.get(), &hook);
     Ref<VipsTarget> target;
-    if (path == "-") target.Reset(vips_target_new_to_descriptor(STDOUT_FILENO));
-    else target.Reset(vips_target_new_to_file(path.c_str()));
+    target.Reset(vips_target_new_to_file(path.c_str()));
     if (!target.get()) return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
 
-    const gboolean strip = options.strip == WriteOptions::Strip::All ? TRUE : FALSE;
+    const gboolean strip = TRUE;
     int result = -1;
     switch (options.format) {
         case ImageFormat::Png:  // written above
@@ -692,6 +639,81 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
                                                                " (" + LibraryError() + ")");
     if (vips_target_end(target.get()) != 0)
         return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
+    return true;
+}
+
+// A file of our own in the temporary folder, gone with this object.
+struct TemporaryFile {
+    std::string path;
+    ~TemporaryFile() {
+        if (!path.empty()) unlink(path.c_str());
+    }
+    bool Make() {
+        const char* folder = g_getenv("TMPDIR");
+        std::string name = std::string(folder && *folder ? folder : "/tmp") + "/glyra-XXXXXX";
+        const int descriptor = mkstemp(&name[0]);
+        if (descriptor < 0) return false;
+        close(descriptor);
+        path = name;
+        return true;
+    }
+};
+
+// Copies a finished file to standard output or into a device or pipe.
+bool CopyToStream(const std::string& from, const std::string& to, std::string* error) {
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    const int out = to == "-" ? STDOUT_FILENO : open(to.c_str(), O_WRONLY | O_CLOEXEC);
+    bool copied = in >= 0 && out >= 0;
+    std::vector<char> chunk(1 << 20);
+    while (copied) {
+        const ssize_t got = read(in, chunk.data(), chunk.size());
+        if (got <= 0) {
+            copied = got == 0;
+            break;
+        }
+        for (ssize_t done = 0; copied && done < got;) {
+            const ssize_t put = write(out, chunk.data() + done, size_t(got - done));
+            copied = put > 0;
+            done += put > 0 ? put : 0;
+        }
+    }
+    if (!copied) *error = std::strerror(errno);
+    if (in >= 0) close(in);
+    if (out >= 0 && out != STDOUT_FILENO) close(out);
+    return copied;
+}
+
+}  // namespace
+
+bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure) {
+    const std::string shown = path == "-" ? "standard output" : path;
+    if (image.HasAlpha() && !FormatHoldsAlpha(options.format))
+        return failure->Set(kExitCannotWrite, shown + ": " + FormatName(options.format) +
+                                                  " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
+    // The metadata is added to the written file; standard output, a device or
+    // a pipe gets the finished file from a temporary one.
+    struct stat info {};
+    const bool direct = path != "-" && (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode));
+    TemporaryFile temporary;
+    if (!direct && !temporary.Make())
+        return failure->Set(kExitCannotWrite, shown + ": no temporary file (" + std::strerror(errno) + ")");
+    const std::string filePath = direct ? path : temporary.path;
+    if (!WritePixels(filePath, shown, image, options, failure)) return false;
+
+    PhotoMetadataWrite write;
+    write.format = options.format;
+    VipsImage* header = image.metadata ? image.metadata->header : nullptr;
+    if (options.strip == WriteOptions::Strip::None && image.metadata) write.metadata = image.metadata->photo.get();
+    if (options.strip != WriteOptions::Strip::All && header && WrittenByLibrary(options))
+        write.icc = Blob(header, VIPS_META_ICC_NAME);
+    std::vector<std::string> notes;
+    std::string error;
+    if (!WritePhotoMetadata(filePath, write, &notes, &error))
+        return failure->Set(kExitCannotWrite, shown + ": " + error);
+    if (options.note)
+        for (const std::string& note : notes) options.note(note);
+    if (!direct && !CopyToStream(filePath, path, &error))
+        return failure->Set(kExitCannotWrite, shown + ": " + error);
     return true;
 }
 

@@ -75,6 +75,8 @@ struct WriteOptions {
     enum class Strip { None, KeepProfile, All } strip = Strip::None;
     std::function<void(int percent)> progress;
     std::function<bool()> cancelled;  // true stops the writing
+    // Told what the output format could not hold of the metadata.
+    std::function<void(const std::string&)> note;
 };
 
 // Starts libvips for the command (once, before any image) and blocks every

@@ -37,21 +37,6 @@ bool IccChunk(const std::vector<uint8_t>& profile, std::vector<uint8_t>* chunk) 
     return true;
 }
 
-// A raw profile as ImageMagick and exiftool store one in PNG: "\nTYPE\n", the
-// byte count right-aligned in 8 columns, then the bytes in hex, 36 to a line.
-std::string RawProfileText(const char* type, const uint8_t* bytes, size_t size) {
-    static const char kHex[] = "0123456789abcdef";
-    char count[24];
-    std::snprintf(count, sizeof count, "%8zu", size);
-    std::string text = std::string("\n") + type + "\n" + count;
-    for (size_t i = 0; i < size; ++i) {
-        if (i % 36 == 0) text += '\n';
-        text += kHex[bytes[i] >> 4];
-        text += kHex[bytes[i] & 15];
-    }
-    return text + "\n";
-}
-
 // The encoding frame holds no C++ object of its own: a longjmp out of libpng
 // skips no destructor.
 bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
@@ -91,8 +76,6 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
         chunk.location = PNG_HAVE_IHDR;
         png_set_unknown_chunks(png, info, &chunk, 1);
     }
-    if (!metadata.exif.empty())
-        png_set_eXIf_1(png, info, png_uint_32(metadata.exif.size()), const_cast<png_bytep>(metadata.exif.data()));
     if (metadata.pixelsPerMetre > 0) {
         const auto density = png_uint_32(metadata.pixelsPerMetre + 0.5);
         png_set_pHYs(png, info, density, density, PNG_RESOLUTION_METER);
@@ -139,8 +122,7 @@ bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, 
         *error = "unsupported image shape";
         return false;
     }
-    // The texts as plain text, then XMP as international text: libvips numbers
-    // the texts it reads in file order, XMP among them.
+    // The texts as plain text (EXIF, IPTC and XMP are added afterwards).
     std::vector<png_text> texts;
     for (const auto& [key, value] : metadata.texts) {
         png_text text{};
@@ -148,30 +130,6 @@ bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, 
         text.key = const_cast<char*>(key.c_str());
         text.text = const_cast<char*>(value.c_str());
         text.text_length = value.size();
-        texts.push_back(text);
-    }
-    std::string xmpKey = "XML:com.adobe.xmp";
-    if (!metadata.xmp.empty()) {
-        png_text text{};
-        text.compression = PNG_ITXT_COMPRESSION_NONE;
-        text.key = &xmpKey[0];
-        text.text = const_cast<char*>(metadata.xmp.c_str());
-        text.itxt_length = metadata.xmp.size();
-        texts.push_back(text);
-    }
-    std::string iptcKey, iptcText;
-    if (!metadata.iptc.empty()) {
-        static const char kPhotoshop[] = "Photoshop 3.0";  // JPEG's APP13 name, with its NUL
-        const bool resources = metadata.iptc.size() > sizeof kPhotoshop &&
-                               std::memcmp(metadata.iptc.data(), kPhotoshop, sizeof kPhotoshop) == 0;
-        const size_t skip = resources ? sizeof kPhotoshop : 0;
-        iptcKey = resources ? "Raw profile type 8bim" : "Raw profile type iptc";
-        iptcText = RawProfileText(resources ? "8bim" : "iptc", metadata.iptc.data() + skip, metadata.iptc.size() - skip);
-        png_text text{};
-        text.compression = PNG_TEXT_COMPRESSION_zTXt;
-        text.key = &iptcKey[0];
-        text.text = &iptcText[0];
-        text.text_length = iptcText.size();
         texts.push_back(text);
     }
     std::vector<uint8_t> iccChunk;

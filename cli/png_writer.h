@@ -1,8 +1,9 @@
 // PNG output through libpng directly. libvips writes PNG too, but only with
 // zlib's default matching; run-length matching after the Sub filter writes a
 // 12-megapixel photograph twice as fast for files a few per cent larger, and
-// the command's speed depends on it. The metadata libvips read is carried in
-// the chunks PNG has for it.
+// the command's speed depends on it. The colour profile, the texts and the
+// resolution go in here; EXIF, IPTC and XMP are added afterwards
+// (cli/photo_metadata.h).
 #pragma once
 
 #include <cstdint>
@@ -14,12 +15,6 @@
 
 struct PngMetadata {
     std::vector<uint8_t> icc;   // iCCP, written as it came (libpng's own profile checks are not applied)
-    // zTXt "Raw profile type 8bim" (Photoshop resources, as JPEG's APP13
-    // holds IPTC) or "Raw profile type iptc" (bare IPTC records), as
-    // ImageMagick and exiftool keep them in PNG.
-    std::vector<uint8_t> iptc;
-    std::vector<uint8_t> exif;  // eXIf (without the "Exif\0\0" of JPEG's segment)
-    std::string xmp;            // iTXt "XML:com.adobe.xmp"
     std::vector<std::pair<std::string, std::string>> texts;  // tEXt
     double pixelsPerMetre = 0;  // pHYs; 0: none
 };

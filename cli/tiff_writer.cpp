@@ -10,7 +10,6 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "cli/exif_directories.h"
 
 namespace {
 
@@ -132,19 +131,8 @@ bool WriteDirectory(TIFF* tiff, const TiffPixels& pixels, const TiffMetadata& me
         TIFFSetField(tiff, TIFFTAG_XRESOLUTION, metadata.pixelsPerInch);
         TIFFSetField(tiff, TIFFTAG_YRESOLUTION, metadata.pixelsPerInch);
     }
-    if (metadata.orientation >= 1 && metadata.orientation <= 8)
-        TIFFSetField(tiff, TIFFTAG_ORIENTATION, uint16_t(metadata.orientation));
     if (!metadata.icc.empty())
         TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(metadata.icc.size()), metadata.icc.data());
-    if (!metadata.xmp.empty())
-        TIFFSetField(tiff, TIFFTAG_XMLPACKET, uint32_t(metadata.xmp.size()), metadata.xmp.data());
-    if (!metadata.iptc.empty())  // libtiff takes it as bytes: whole, neither cut nor padded
-        TIFFSetField(tiff, TIFFTAG_RICHTIFFIPTC, uint32_t(metadata.iptc.size()), metadata.iptc.data());
-    ExifForTiff exif;
-    if (!metadata.exif.empty()) {
-        exif = ParseExifForTiff(metadata.exif);
-        SetMainDirectoryTags(tiff, exif);
-    }
 
     std::vector<uint8_t> row(rowBytes);
     for (int32_t y = 0; y < pixels.height; ++y) {
@@ -165,8 +153,7 @@ bool WriteDirectory(TIFF* tiff, const TiffPixels& pixels, const TiffMetadata& me
         *error = "cannot write the directory";
         return false;
     }
-    // The EXIF and GPS directories follow the image's, which then points to them.
-    return WriteExifDirectories(tiff, exif, error);
+    return true;
 }
 
 }  // namespace

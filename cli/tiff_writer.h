@@ -2,8 +2,8 @@
 // deflate runs at zlib's default level only (a 16-bit 12-megapixel photograph
 // took more than twice as long as PNG), and it writes no EXIF into TIFF and
 // cuts IPTC to whole 4-byte words. Here deflate runs at level 1 with the
-// horizontal predictor, EXIF goes into the EXIF and GPS directories, and IPTC
-// is kept whole.
+// horizontal predictor. EXIF, IPTC and XMP are added afterwards
+// (cli/photo_metadata.h).
 #pragma once
 
 #include <cstdint>
@@ -13,11 +13,7 @@
 
 struct TiffMetadata {
     std::vector<uint8_t> icc;   // ICC profile
-    std::vector<uint8_t> exif;  // a TIFF-structured EXIF block (with or without JPEG's "Exif\0\0")
-    std::vector<uint8_t> xmp;   // XMLPacket
-    std::vector<uint8_t> iptc;  // RichTIFFIPTC
     double pixelsPerInch = 0;   // 0: none
-    int orientation = 0;        // 0: none
 };
 
 struct TiffPixels {
