@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include "cli/flatten.h"
+
 #include <algorithm>
 #include <cctype>
 #include <sstream>
@@ -116,6 +118,15 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->check(CLI::Range(int64_t(1), int64_t(kMaxImageSide) * kMaxImageSide))
         ->group(files);
     app->add_flag("-n,--dry-run", o->dryRun, "check and show what would be written, and write nothing")->group(files);
+    app->add_option("--flatten", o->flatten,
+                    "flatten transparency onto a colour (white unless given: --flatten=black, --flatten=#203040) "
+                    "and write without alpha; needed for JPEG")
+        ->type_name("[=COLOUR]")
+        ->check([](const std::string& text) {
+            Colour colour;
+            return ParseColour(text, &colour) ? std::string() : "not a colour: white, black, gray or #rrggbb";
+        })
+        ->group(files);
 
     const char* const quality = "Output quality";
     app->add_option("--quality", o->jpegQuality, "JPEG quality, 1 to 100")
@@ -162,6 +173,13 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
     app->add_flag("--report-stages", o->reportStages, "a line as each file's reading, filtering and writing begins, and their times")
         ->group("");
     app->add_flag("-v,--verbose", o->verbose, "report each file: size, format, conversions, time")->group(running);
+}
+
+std::vector<std::string> ArgumentsWithDefaults(int argc, char** argv) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    for (size_t i = 1; i < arguments.size() && arguments[i] != "--"; ++i)
+        if (arguments[i] == "--flatten") arguments[i] = "--flatten=white";
+    return arguments;
 }
 
 std::string UnknownOptionMessage(const CLI::App& app, int argc, char** argv) {

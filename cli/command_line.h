@@ -42,10 +42,15 @@ struct CommandOptions {
     std::string tiffCompression = "deflate";
     int webpQuality = 92;
     bool webpLossless = false;
+    std::string flatten;             // --flatten[=COLOUR]: the background colour; empty: not given
 };
 
 // Declares every option on the app, writing into *options.
 void DeclareOptions(CLI::App* app, CommandOptions* options);
+
+// The arguments as the parser takes them: a bare --flatten becomes
+// --flatten=white, so that its colour is optional yet no file is ever taken for one.
+std::vector<std::string> ArgumentsWithDefaults(int argc, char** argv);
 
 // Before parsing: an option that does not exist, with the nearest that does;
 // empty when every option is known.

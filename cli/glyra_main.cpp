@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <new>
 #include <string>
 #include <thread>
@@ -18,6 +20,8 @@
 #include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/filter_run.h"
+#include "cli/flatten.h"
+#include "cli/frame_manifest.h"
 #include "cli/image_file.h"
 #include "cli/memory_budget.h"
 #include "cli/output_plan.h"
@@ -77,6 +81,8 @@ struct RunSettings {
     bool verbose = false;
     bool quiet = false;
     bool reportStages = false;
+    bool flatten = false;  // transparency onto `background`, and dropped
+    Colour background;
 };
 
 void ReportStage(const RunSettings& settings, const char* stage, const std::string& file) {
@@ -85,13 +91,23 @@ void ReportStage(const RunSettings& settings, const char* stage, const std::stri
     std::fflush(stderr);
 }
 
-// An image with transparency cannot go to a format without it: known once the
-// header is read, before any render.
-bool RefusesAlpha(const ImageFile& image, const PlannedFile& file, Failure* failure) {
-    if (!image.HasAlpha() || FormatHoldsAlpha(file.format)) return false;
-    failure->Set(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
-                                       " has no transparency; write PNG, TIFF or WebP to keep the alpha channel");
-    return true;
+// What the output format cannot take, known once the header is read, before
+// any render: transparency (unless it is flattened) and sizes past its limit.
+bool RefusesOutput(const ImageFile& image, const PlannedFile& file, const RunSettings& settings, Failure* failure) {
+    if (image.HasAlpha() && !FormatHoldsAlpha(file.format) && !settings.flatten) {
+        failure->Set(kExitCannotWrite, file.output + ": " + FormatName(file.format) +
+                                           " has no transparency; write PNG, TIFF or WebP to keep the alpha channel, "
+                                           "or give --flatten[=COLOUR] to flatten it onto a colour");
+        return true;
+    }
+    const int32_t limit = FormatMaxSide(file.format);
+    if (image.width > limit || image.height > limit) {
+        failure->Set(kExitCannotWrite, file.output + ": " + std::to_string(image.width) + " x " +
+                                           std::to_string(image.height) + " pixels; " + FormatName(file.format) +
+                                           " holds at most " + std::to_string(limit) + " pixels a side");
+        return true;
+    }
+    return false;
 }
 
 const char* ChannelName(int channels) {
@@ -128,7 +144,8 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         };
         reading.cancelled = [] { return Stopped(); };
         reading.admit = [&](int64_t width, int64_t height, int channels, int depth, std::string* reason) {
-            const int64_t need = FilterMemoryNeed(width, height, channels, depth);
+            const int64_t need = FilterMemoryNeed(width, height, channels, depth,
+                                                  settings.parameters.thresholdType != 0);
             if (!budget->Reserve(need, reason)) return false;
             reserved = need;
             return true;
@@ -151,7 +168,7 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             progress->Print("glyra: " + file.input + (settings.reading.acceptDamaged ? ": damaged, read anyway: "
                                                                                      : ": the decoder noted: ") +
                             image.damage);
-        if (RefusesAlpha(image, file, &failure)) return failure;
+        if (RefusesOutput(image, file, settings, &failure)) return failure;
         const std::string shape = std::to_string(image.width) + "x" + std::to_string(image.height) + " " +
                                   ChannelName(image.channels) + " " + std::to_string(image.depth) + "-bit " +
                                   FormatName(image.format);
@@ -173,6 +190,7 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         if (result != noErr)
             return fail(kExitFilterFailed, file.input + ": the filter failed with result code " + std::to_string(result));
 
+        if (settings.flatten) FlattenAlpha(&image, settings.background);
         WriteOptions writing = settings.writing;
         writing.format = file.format;
         writing.progress = [progress](int percent) {
@@ -291,6 +309,8 @@ RunSettings SettingsFrom(const CommandOptions& options) {
     settings.verbose = options.verbose && !options.quiet;
     settings.quiet = options.quiet;
     settings.reportStages = options.reportStages;
+    settings.flatten = !options.flatten.empty();
+    ParseColour(options.flatten.empty() ? "white" : options.flatten, &settings.background);
     return settings;
 }
 
@@ -310,12 +330,14 @@ Failure CheckPlannedFile(const PlannedFile& file, const RunSettings& settings) {
     ReadOptions reading = settings.reading;
     reading.headerOnly = true;
     const int64_t available = AvailableMemory();
-    reading.admit = [available](int64_t width, int64_t height, int channels, int depth, std::string* reason) {
+    reading.admit = [available, &settings](int64_t width, int64_t height, int channels, int depth,
+                                           std::string* reason) {
         MemoryBudget budget(available);
-        return budget.Reserve(FilterMemoryNeed(width, height, channels, depth), reason);
+        return budget.Reserve(
+            FilterMemoryNeed(width, height, channels, depth, settings.parameters.thresholdType != 0), reason);
     };
     ImageFile image;
-    if (ReadImage(file.input, reading, &image, &failure)) RefusesAlpha(image, file, &failure);
+    if (ReadImage(file.input, reading, &image, &failure)) RefusesOutput(image, file, settings, &failure);
     return failure;
 }
 
@@ -366,7 +388,7 @@ int DryRun(const std::vector<PlannedFile>& plan, const RunSettings& settings, bo
 
 // Works through the plan, --jobs files at once; the outcome of each file.
 std::vector<Failure> RunBatch(const std::vector<PlannedFile>& plan, const std::vector<bool>& skip, int jobs,
-                              const RunSettings& settings, ProgressDisplay* progress) {
+                              const RunSettings& settings, FrameManifest* manifest, ProgressDisplay* progress) {
     MemoryBudget budget(AvailableMemory());
     std::vector<Failure> outcomes(plan.size());
     std::atomic<size_t> next{0};
@@ -383,6 +405,7 @@ std::vector<Failure> RunBatch(const std::vector<PlannedFile>& plan, const std::v
                                                       "] " + plan[i].input
                                                 : plan[i].input);
             outcomes[i] = ProcessFile(plan[i], settings, &budget, progress);
+            if (manifest && outcomes[i].code == kExitDone) manifest->Record(plan[i]);
             progress->FinishFile();
             progress->FileDone();
             if (outcomes[i].code != kExitDone && outcomes[i].code != kExitCancelled)
@@ -394,6 +417,47 @@ std::vector<Failure> RunBatch(const std::vector<PlannedFile>& plan, const std::v
     worker();
     for (std::thread& thread : threads) thread.join();
     return outcomes;
+}
+
+// An option that shapes a format none of the outputs has would be silently
+// ignored: it is refused, naming the option that would apply. Empty when all apply.
+std::string InapplicableOption(const CLI::App& app, const CommandOptions& options,
+                               const std::vector<PlannedFile>& plan) {
+    std::set<ImageFormat> formats;
+    for (const PlannedFile& file : plan) formats.insert(file.format);
+    std::string tiffCompression = options.tiffCompression;
+    for (char& c : tiffCompression) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const bool jpegInTiff = tiffCompression == "jpeg";
+    const struct {
+        const char* option;
+        std::vector<ImageFormat> formats;
+        const char* instead;  // what to give for the other formats, if anything
+    } kRules[] = {
+        {"--quality", jpegInTiff ? std::vector<ImageFormat>{ImageFormat::Jpeg, ImageFormat::Tiff}
+                                 : std::vector<ImageFormat>{ImageFormat::Jpeg},
+         "--webp-quality for WebP, --png-compression for PNG"},
+        {"--jpeg-subsampling", {ImageFormat::Jpeg}, ""},
+        {"--progressive", {ImageFormat::Jpeg, ImageFormat::Png}, ""},
+        {"--png-compression", {ImageFormat::Png}, ""},
+        {"--tiff-compression", {ImageFormat::Tiff}, ""},
+        {"--webp-quality", {ImageFormat::Webp}, "--quality for JPEG"},
+        {"--lossless", {ImageFormat::Webp}, "PNG and TIFF are always lossless"},
+    };
+    for (const auto& rule : kRules) {
+        if (app.count(rule.option) == 0) continue;
+        bool applies = false;
+        std::string names;
+        for (ImageFormat format : rule.formats) {
+            applies |= formats.count(format) != 0;
+            names += (names.empty() ? "" : " and ") + std::string(FormatName(format));
+        }
+        if (applies) continue;
+        std::string outputs;
+        for (ImageFormat format : formats) outputs += (outputs.empty() ? "" : ", ") + std::string(FormatName(format));
+        return std::string(rule.option) + " applies to " + names + " output, and the output here is " + outputs +
+               (*rule.instead ? std::string(" (") + rule.instead + ")" : "");
+    }
+    return "";
 }
 
 // Where --save-preset may write: never onto an input (not even with
@@ -432,7 +496,10 @@ int main(int argc, char** argv) {
     const std::string unknown = UnknownOptionMessage(app, argc, argv);
     if (!unknown.empty()) return Complain(unknown, kExitUsage);
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> arguments = ArgumentsWithDefaults(argc, argv);
+        arguments.erase(arguments.begin());
+        std::reverse(arguments.begin(), arguments.end());  // CLI11 takes them last first
+        app.parse(arguments);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForVersion& e) {
@@ -472,6 +539,13 @@ int main(int argc, char** argv) {
     if (!options.format.empty() && FormatFromName(options.format, &format)) request.format = format;
     std::vector<PlannedFile> plan;
     if (!PlanOutputs(request, &plan, &error)) return Complain(error, kExitUsage);
+    if (const std::string inapplicable = InapplicableOption(app, options, plan); !inapplicable.empty())
+        return Complain(inapplicable, kExitUsage);
+    // A numbered batch records which input made which frame, so that resuming it is exact.
+    const bool numbered = options.output.find("{index") != std::string::npos;
+    if (numbered && options.skipExisting)
+        if (const std::string changed = FrameManifest::CheckResume(plan); !changed.empty())
+            return Complain(changed, kExitUsage);
     if (!presetPath.empty()) {
         const std::string refusal = PresetTargetRefusal(presetPath, plan, options.force);
         if (!refusal.empty()) return Complain(refusal, kExitUsage);
@@ -507,7 +581,9 @@ int main(int argc, char** argv) {
 
     ProgressDisplay progress(!options.quiet && isatty(STDERR_FILENO) != 0);
     progress.StartBatch(plan.size() - skipped);
-    const std::vector<Failure> outcomes = RunBatch(plan, skip, jobs, settings, &progress);
+    FrameManifest manifest;
+    const std::vector<Failure> outcomes =
+        RunBatch(plan, skip, jobs, settings, numbered ? &manifest : nullptr, &progress);
     StopImageLibrary();
 
     if (Stopped()) {

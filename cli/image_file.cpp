@@ -4,6 +4,7 @@
 
 #include "cli/png_writer.h"
 #include "cli/photo_metadata.h"
+#include "cli/stored_resolution.h"
 #include "cli/file_integrity.h"
 #include "cli/tiff_writer.h"
 #include "core/allocation.h"
@@ -16,12 +17,14 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 // The metadata of an image, held in a header-only libvips image.
 struct ImageMetadata {
     VipsImage* header = nullptr;          // colour profile, resolution, PNG texts
     std::shared_ptr<PhotoMetadata> photo;  // EXIF, IPTC, XMP; null when the file has none
+    StoredResolution resolution;           // what the file itself states
     ~ImageMetadata() {
         if (header) g_object_unref(header);
     }
@@ -228,10 +231,16 @@ std::vector<uint8_t> Blob(VipsImage* header, const char* name) {
     return std::vector<uint8_t>(bytes, bytes + length);
 }
 
-// What a PNG file can carry of the metadata.
-PngMetadata PngMetadataOf(VipsImage* header, WriteOptions::Strip strip) {
+// What a PNG file carries itself: the colour profile, the resolution the
+// input stated (kept by --strip, which drops what describes the shot), texts.
+PngMetadata PngMetadataOf(VipsImage* header, const StoredResolution& resolution, WriteOptions::Strip strip) {
     PngMetadata metadata;
     metadata.icc = Blob(header, VIPS_META_ICC_NAME);
+    if (resolution.present) {
+        metadata.unitless = resolution.unit == StoredResolution::Unit::None;
+        metadata.xPerMetre = metadata.unitless ? resolution.x : resolution.PerMetre(resolution.x);
+        metadata.yPerMetre = metadata.unitless ? resolution.y : resolution.PerMetre(resolution.y);
+    }
     if (strip == WriteOptions::Strip::KeepProfile) return metadata;
     char** names = vips_image_get_fields(header);
     for (char** name = names; name && *name; ++name) {
@@ -248,7 +257,6 @@ PngMetadata PngMetadataOf(VipsImage* header, WriteOptions::Strip strip) {
         metadata.texts.emplace_back(key, value);
     }
     g_strfreev(names);
-    if (header->Xres > 0 && header->Xres != 1.0) metadata.pixelsPerMetre = header->Xres * 1000.0;
     return metadata;
 }
 
@@ -260,7 +268,7 @@ bool WritePngFile(const std::string& path, const ImageFile& image, const WriteOp
     }
     PngMetadata metadata;
     if (image.metadata && image.metadata->header && options.strip != WriteOptions::Strip::All)
-        metadata = PngMetadataOf(image.metadata->header, options.strip);
+        metadata = PngMetadataOf(image.metadata->header, image.metadata->resolution, options.strip);
     const PngPixels pixels{image.pixels.Data(), image.width, image.height, image.channels, image.depth};
     std::function<void(double)> progress;
     if (options.progress) progress = [&options](double done) { options.progress(int(done * 100)); };
@@ -280,7 +288,14 @@ bool WriteTiffFile(const std::string& path, const ImageFile& image, const WriteO
     VipsImage* header = image.metadata ? image.metadata->header : nullptr;
     if (header && options.strip != WriteOptions::Strip::All) {
         metadata.icc = Blob(header, VIPS_META_ICC_NAME);
-        if (header->Xres > 0 && header->Xres != 1.0) metadata.pixelsPerInch = header->Xres * 25.4;
+        const StoredResolution& resolution = image.metadata->resolution;
+        if (resolution.present) {
+            metadata.xResolution = resolution.x;
+            metadata.yResolution = resolution.y;
+            metadata.resolutionUnit = resolution.unit == StoredResolution::Unit::Inch         ? 2
+                                      : resolution.unit == StoredResolution::Unit::Centimetre ? 3
+                                                                                               : 1;
+        }
         if (options.strip == WriteOptions::Strip::None) {
         }
     }
@@ -396,6 +411,7 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     // unknown TIFF tags) lose nothing once the structure has been checked.
     const VipsFailOn failOn = options.acceptDamaged ? VIPS_FAIL_ON_NONE : VIPS_FAIL_ON_ERROR;
     FileIntegrity integrity;
+    StoredResolution resolution;
     Ref<VipsImage> loaded;
     auto open = [&] {
         loaded.Reset(bytes ? vips_image_new_from_buffer(bytes->data(), bytes->size(), "", "access",
@@ -430,7 +446,9 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     if (path && !fileBytes.Map(*path))
         return failure->Set(kExitBadInput, shown + ": " + std::strerror(errno));
     integrity = bytes ? CheckFileIntegrity(image->format, bytes->data(), bytes->size())
-                                          : CheckFileIntegrity(image->format, fileBytes.data, fileBytes.size);
+                      : CheckFileIntegrity(image->format, fileBytes.data, fileBytes.size);
+    resolution = bytes ? ReadStoredResolution(image->format, bytes->data(), bytes->size())
+                       : ReadStoredResolution(image->format, fileBytes.data, fileBytes.size);
     fileBytes.Unmap();
     if (!integrity.whole && !options.acceptDamaged)
         return failure->Set(kExitBadInput, shown + (integrity.truncated ? ": truncated (" : ": damaged (") +
@@ -488,6 +506,10 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
     std::string metadataWarning;
     metadata->photo = bytes ? ReadPhotoMetadata("", bytes->data(), bytes->size(), &metadataWarning)
                             : ReadPhotoMetadata(*path, nullptr, 0, &metadataWarning);
+    // The file's own statement (PNG's pHYs, JPEG's JFIF), else its EXIF's
+    // (a TIFF's first directory, a JPEG or WebP without JFIF).
+    metadata->resolution = resolution;
+    if (!resolution.present && metadata->photo) metadata->resolution = PhotoResolution(*metadata->photo);
     if (!metadataWarning.empty())
         image->conversion += std::string(image->conversion.empty() ? "" : "; ") + metadataWarning;
 
@@ -588,8 +610,11 @@ bool WritePixels(const std::string& path, const std::string& shown, const ImageF
     // Only the resolution goes through libvips: with everything else stripped
     // it invents no EXIF; the profile and the rest come with the metadata step.
     if (image.metadata && image.metadata->header && options.strip != WriteOptions::Strip::All) {
-        out.get()->Xres = image.metadata->header->Xres;
-        out.get()->Yres = image.metadata->header->Yres;
+        const StoredResolution& resolution = image.metadata->resolution;
+        if (resolution.present && resolution.unit != StoredResolution::Unit::None) {
+            out.get()->Xres = resolution.PerMetre(resolution.x) / 1000.0;
+            out.get()->Yres = resolution.PerMetre(resolution.y) / 1000.0;
+        }
     }
 
     ProgressHook hook{options.progress, options.cancelled};
@@ -639,6 +664,10 @@ bool WritePixels(const std::string& path, const std::string& shown, const ImageF
                                                                " (" + LibraryError() + ")");
     if (vips_target_end(target.get()) != 0)
         return failure->Set(kExitCannotWrite, shown + ": " + LibraryError());
+    // libvips states a density in every JPEG; only the input's is kept.
+    if (options.format == ImageFormat::Jpeg)
+        SetJpegDensity(path, image.metadata && options.strip != WriteOptions::Strip::All ? image.metadata->resolution
+                                                                                          : StoredResolution{});
     return true;
 }
 
@@ -698,7 +727,16 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
     if (!direct && !temporary.Make())
         return failure->Set(kExitCannotWrite, shown + ": no temporary file (" + std::strerror(errno) + ")");
     const std::string filePath = direct ? path : temporary.path;
-    if (!WritePixels(filePath, shown, image, options, failure)) return false;
+    if (!WritePixels(filePath, shown, image, options, failure)) {
+        // The encoders say "Write Error" and the like; a full disk says more.
+        struct statvfs disk {};
+        const std::string folder = filePath.find('/') == std::string::npos ? "." : filePath.substr(0, filePath.rfind('/') + 1);
+        if (statvfs(folder.c_str(), &disk) == 0 &&
+            uint64_t(disk.f_bavail) * disk.f_frsize < uint64_t(image.pixels.Size()) + (1u << 20))
+            failure->message += "; the disk is full (" + std::to_string(uint64_t(disk.f_bavail) * disk.f_frsize >> 20) +
+                                " MB free)";
+        return false;
+    }
 
     PhotoMetadataWrite write;
     write.format = options.format;
@@ -731,8 +769,9 @@ std::vector<uint8_t> MetadataBytes(const ImageFile& image, const std::string& na
 }
 
 double ResolutionPerInch(const ImageFile& image) {
-    if (!image.metadata || !image.metadata->header) return 0;
-    return image.metadata->header->Xres * 25.4;
+    if (!image.metadata || !image.metadata->resolution.present) return 0;
+    const StoredResolution& resolution = image.metadata->resolution;
+    return resolution.unit == StoredResolution::Unit::None ? 0 : resolution.PerInch(resolution.x);
 }
 
 int Orientation(const ImageFile& image) {

@@ -17,13 +17,14 @@ struct FormatInfo {
     const char* names[3];  // what --format and extensions accept; the first is the one shown
     bool sixteenBits;
     bool alpha;
+    int32_t maxSide;  // the widest and tallest image the format can hold
 };
 
 const FormatInfo kFormats[] = {
-    {ImageFormat::Png, "PNG", "png", {"png", nullptr, nullptr}, true, true},
-    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpeg", "jpg", nullptr}, false, false},
-    {ImageFormat::Tiff, "TIFF", "tif", {"tiff", "tif", nullptr}, true, true},
-    {ImageFormat::Webp, "WebP", "webp", {"webp", nullptr, nullptr}, false, true},
+    {ImageFormat::Png, "PNG", "png", {"png", nullptr, nullptr}, true, true, 0x7fffffff},
+    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpeg", "jpg", nullptr}, false, false, 65535},
+    {ImageFormat::Tiff, "TIFF", "tif", {"tiff", "tif", nullptr}, true, true, 0x7fffffff},
+    {ImageFormat::Webp, "WebP", "webp", {"webp", nullptr, nullptr}, false, true, 16383},
 };
 
 const FormatInfo& Info(ImageFormat format) {
@@ -56,6 +57,7 @@ const char* FormatName(ImageFormat format) { return Info(format).name; }
 const char* FormatExtension(ImageFormat format) { return Info(format).extension; }
 bool FormatHoldsSixteenBits(ImageFormat format) { return Info(format).sixteenBits; }
 bool FormatHoldsAlpha(ImageFormat format) { return Info(format).alpha; }
+int32_t FormatMaxSide(ImageFormat format) { return Info(format).maxSide; }
 
 std::string FormatNames(const char* separator) {
     std::string names;

@@ -2,6 +2,7 @@
 // --format, and what each can hold.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ const char* FormatName(ImageFormat format);       // "PNG", "JPEG", ...
 const char* FormatExtension(ImageFormat format);  // "png", "jpg", "tif", "webp"
 bool FormatHoldsSixteenBits(ImageFormat format);  // PNG and TIFF
 bool FormatHoldsAlpha(ImageFormat format);        // all but JPEG
+int32_t FormatMaxSide(ImageFormat format);        // WebP: 16383 pixels a side
 
 // From the one table of formats: their names as --format takes them, joined
 // by the separator ("png, jpeg, tiff, webp"), and every name and extension

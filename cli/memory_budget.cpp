@@ -21,15 +21,17 @@ int64_t AvailableMemory() {
     return available;
 }
 
-int64_t FilterMemoryNeed(int64_t width, int64_t height, int channels, int depth) {
+int64_t FilterMemoryNeed(int64_t width, int64_t height, int channels, int depth, bool allPlanes) {
     const int64_t pixels = width * height;
     const int64_t sample = depth == 16 ? 2 : 1;
-    const int64_t file = pixels * channels * sample;
-    const int64_t host = depth == 16 ? file : 0;        // the 16-bit conversion
-    const int64_t output = file;                         // what the plug-in writes to
-    const int64_t planes = pixels * std::min(channels, 4) * 4;  // float working planes
-    const int64_t work = pixels * 16;                    // accumulator, source list or transforms
-    return file + host + output + planes + work + (64 << 20);
+    const int64_t colours = channels >= 3 ? 3 : 1;
+    const int64_t file = pixels * channels * sample;   // the decoded image, filtered in place
+    const int64_t host = depth == 16 ? file : 0;        // its copy at the interface's 16-bit scale
+    // One float plane at a time with the plain threshold, the other colour
+    // planes held aside in the host's sample size; all at once otherwise.
+    const int64_t planes = allPlanes ? pixels * colours * 4 : pixels * 4 + pixels * (colours - 1) * sample;
+    const int64_t fixed = int64_t(48) << 20;             // libraries, band accumulators, encoders' buffers
+    return file + host + planes + fixed;
 }
 
 bool MemoryBudget::Reserve(int64_t bytes, std::string* error) {

@@ -12,10 +12,13 @@
 // the process's address-space limit.
 int64_t AvailableMemory();
 
-// Bytes a filter run of an image needs at its peak: the file's samples, the
-// host's copy at 16 bits, the plug-in's output and working planes, its
-// accumulator, and the transform's work space for dense highlights.
-int64_t FilterMemoryNeed(int64_t width, int64_t height, int channels, int depth);
+// Bytes a filter run of an image needs at its peak: the file's samples
+// (filtered in place), the host's copy at 16 bits, the working planes (one
+// at a time with the plain threshold, `allPlanes` for the average ones), and
+// the libraries. Within a tenth of the measured peak for photographs; a
+// scene so dense in highlights that the transform renders it takes up to
+// about twice this (the transform's memory is bounded on its own).
+int64_t FilterMemoryNeed(int64_t width, int64_t height, int channels, int depth, bool allPlanes);
 
 // The memory shared by files worked on at once: a file reserves what it needs
 // before it is decoded and waits while others hold too much of it.

@@ -51,6 +51,26 @@ std::string NotAnImage(const std::string& input) {
            "); glyra reads PNG, JPEG, TIFF and WebP";
 }
 
+// A name whose extension says one format while --format says another would
+// give, say, PNG bytes in a .jpg file: refused.
+bool NameAgrees(const std::string& name, ImageFormat format, std::string* error) {
+    ImageFormat named;
+    if (name == "-" || !FormatFromPath(name, &named) || named == format) return true;
+    *error = name + ": the name says " + FormatName(named) + " but --format says " + FormatName(format) +
+             "; name it ." + FormatExtension(format) + " or leave --format out";
+    return false;
+}
+
+// A name the folder cannot take once ".partial" is added while it is written.
+bool NameFits(const std::string& output, std::string* error) {
+    const std::string name = fs::path(output).filename().string();
+    const long limit = pathconf(Folder(output).c_str(), _PC_NAME_MAX);
+    if (limit <= 0 || name.size() + 8 <= size_t(limit)) return true;
+    *error = output + ": the name is too long for its folder (" + std::to_string(name.size()) +
+             " characters; the file is written as NAME.partial first, so at most " + std::to_string(limit - 8) + ")";
+    return false;
+}
+
 }  // namespace
 
 bool ExpandPattern(const std::string& pattern, const std::string& input, ImageFormat format, long long index,
@@ -168,8 +188,10 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
                 }
             }
             if (!ExpandPattern(name, input, file.format, index, &file.output, error)) return false;
+            if (request.format && !NameAgrees(file.output, *request.format, error)) return false;
         } else if (request.format) {
             file.format = *request.format;
+            if (!NameAgrees(target, file.format, error)) return false;
         } else if (target == "-" || !FormatFromPath(target, &file.format)) {
             *error = target == "-" ? "writing to standard output needs --format (" + FormatNames(", ") + ")"
                                    : target + ": the output must end in .png, .jpg, .jpeg, .tif, .tiff or .webp, or give --format";
@@ -189,6 +211,7 @@ bool PlanOutputs(const OutputRequest& request, std::vector<PlannedFile>* plan, s
                     return false;
                 }
             } else {
+                if (!NameFits(file.output, error)) return false;
                 const std::string parent = Folder(file.output);
                 if (!folders.count(parent)) folders[parent] = FolderRefusal(parent);
                 if (!folders[parent].empty()) {

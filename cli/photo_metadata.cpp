@@ -2,6 +2,7 @@
 
 #include <exiv2/exiv2.hpp>
 #include <glib.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -174,6 +175,48 @@ bool AddExtendedXmp(const std::string& path, const std::string& extended, const 
     return true;
 }
 
+uint32_t BigEndian(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+
+void PutBigEndian(std::vector<uint8_t>* bytes, uint32_t value) {
+    bytes->insert(bytes->end(), {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)});
+}
+
+// PNG's own place for EXIF is the eXIf chunk, which browsers and libvips
+// read; Exiv2 0.27 writes EXIF into PNG only as a text chunk. The EXIF Exiv2
+// encodes goes in as eXIf, before the image data as the format requires,
+// rewriting the file in place.
+bool AddPngExif(const std::string& path, const Exiv2::ExifData& exif, std::string* error) {
+    Exiv2::Blob block;
+    Exiv2::ExifParser::encode(block, Exiv2::littleEndian, exif);
+    if (block.empty()) return true;
+    std::vector<uint8_t> file;
+    {
+        std::ifstream in(path, std::ios::binary);
+        file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    size_t at = 8;
+    while (at + 8 <= file.size() && std::memcmp(file.data() + at + 4, "IDAT", 4) != 0)
+        at += 12 + size_t(BigEndian(file.data() + at));
+    if (at + 8 > file.size()) {
+        *error = "cannot add EXIF: no image data found";
+        return false;
+    }
+    std::vector<uint8_t> chunk;
+    PutBigEndian(&chunk, uint32_t(block.size()));
+    chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
+    chunk.insert(chunk.end(), block.begin(), block.end());
+    PutBigEndian(&chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))));
+    file.insert(file.begin() + std::ptrdiff_t(at), chunk.begin(), chunk.end());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);  // the same file: mode and owner stay
+    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    out.close();
+    if (!out) {
+        *error = "cannot add EXIF";
+        return false;
+    }
+    return true;
+}
+
 std::set<std::string> ExifKeys(const Exiv2::ExifData& exif) {
     std::set<std::string> keys;
     for (const Exiv2::Exifdatum& datum : exif) keys.insert(datum.key());
@@ -229,6 +272,22 @@ std::shared_ptr<PhotoMetadata> ReadPhotoMetadata(const std::string& path, const 
     }
 }
 
+StoredResolution PhotoResolution(const PhotoMetadata& metadata) {
+    StoredResolution resolution;
+    const auto x = metadata.exif.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
+    const auto y = metadata.exif.findKey(Exiv2::ExifKey("Exif.Image.YResolution"));
+    if (x == metadata.exif.end() || y == metadata.exif.end() || x->count() == 0 || y->count() == 0) return resolution;
+    const auto unit = metadata.exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+    const long code = unit == metadata.exif.end() || unit->count() == 0 ? 2 : unit->toLong();  // TIFF's default: inch
+    resolution.unit = code == 3 ? StoredResolution::Unit::Centimetre
+                      : code == 1 ? StoredResolution::Unit::None
+                                  : StoredResolution::Unit::Inch;
+    resolution.x = x->toFloat();
+    resolution.y = y->toFloat();
+    resolution.present = resolution.x > 0 && resolution.y > 0;
+    return resolution;
+}
+
 int PhotoOrientation(const PhotoMetadata& metadata) {
     auto found = metadata.exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
     if (found == metadata.exif.end() || found->count() == 0) return 1;
@@ -276,7 +335,7 @@ bool WritePhotoMetadata(const std::string& path, const PhotoMetadataWrite& write
         }
         std::string extended, guid;
         if (metadata) {
-            image->setExifData(metadata->exif);
+            if (write.format != ImageFormat::Png) image->setExifData(metadata->exif);
             if (write.format == ImageFormat::Webp) {
                 if (!metadata->iptc.empty()) notes->push_back("WebP holds no IPTC; its IPTC was left out");
             } else {
@@ -310,6 +369,7 @@ bool WritePhotoMetadata(const std::string& path, const PhotoMetadataWrite& write
                 if (!kept.count(key)) lost += (lost.empty() ? "" : ", ") + key;
             if (!lost.empty()) notes->push_back("JPEG holds 64 kB of EXIF; these tags did not fit: " + lost);
         }
+        if (metadata && write.format == ImageFormat::Png && !AddPngExif(path, metadata->exif, error)) return false;
         if (!extended.empty()) return AddExtendedXmp(path, extended, guid, error);
         return true;
     } catch (const Exiv2::AnyError& failure) {

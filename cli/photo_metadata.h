@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/image_format.h"
+#include "cli/stored_resolution.h"
 
 struct PhotoMetadata;
 
@@ -30,6 +31,9 @@ void StartPhotoMetadata();
 // has none of the three; *warning says what could not be read.
 std::shared_ptr<PhotoMetadata> ReadPhotoMetadata(const std::string& path, const uint8_t* bytes, size_t size,
                                                  std::string* warning);
+
+// The resolution the EXIF's first directory states (a TIFF's own), if any.
+StoredResolution PhotoResolution(const PhotoMetadata& metadata);
 
 // The EXIF orientation (1 to 8), 1 when there is none.
 int PhotoOrientation(const PhotoMetadata& metadata);

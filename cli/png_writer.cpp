@@ -76,9 +76,9 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
         chunk.location = PNG_HAVE_IHDR;
         png_set_unknown_chunks(png, info, &chunk, 1);
     }
-    if (metadata.pixelsPerMetre > 0) {
-        const auto density = png_uint_32(metadata.pixelsPerMetre + 0.5);
-        png_set_pHYs(png, info, density, density, PNG_RESOLUTION_METER);
+    if (metadata.xPerMetre > 0 && metadata.yPerMetre > 0) {
+        png_set_pHYs(png, info, png_uint_32(metadata.xPerMetre + 0.5), png_uint_32(metadata.yPerMetre + 0.5),
+                     metadata.unitless ? PNG_RESOLUTION_UNKNOWN : PNG_RESOLUTION_METER);
     }
     if (!texts->empty()) png_set_text(png, info, texts->data(), int(texts->size()));
     png_write_info(png, info);

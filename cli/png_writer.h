@@ -16,7 +16,8 @@
 struct PngMetadata {
     std::vector<uint8_t> icc;   // iCCP, written as it came (libpng's own profile checks are not applied)
     std::vector<std::pair<std::string, std::string>> texts;  // tEXt
-    double pixelsPerMetre = 0;  // pHYs; 0: none
+    double xPerMetre = 0, yPerMetre = 0;  // pHYs; 0: none
+    bool unitless = false;                // pHYs states an aspect ratio only
 };
 
 struct PngPixels {

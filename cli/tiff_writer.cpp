@@ -126,10 +126,10 @@ bool WriteDirectory(TIFF* tiff, const TiffPixels& pixels, const TiffMetadata& me
     // Strips of about 256 KB: small enough to stop quickly, large enough to compress well.
     const uint32_t rowsPerStrip = uint32_t(std::max<size_t>(1, (256 * 1024) / std::max<size_t>(rowBytes, 1)));
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, std::min<uint32_t>(rowsPerStrip, uint32_t(pixels.height)));
-    if (metadata.pixelsPerInch > 0) {
-        TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, metadata.pixelsPerInch);
-        TIFFSetField(tiff, TIFFTAG_YRESOLUTION, metadata.pixelsPerInch);
+    if (metadata.xResolution > 0 && metadata.yResolution > 0) {
+        TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, uint16_t(metadata.resolutionUnit));
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, metadata.xResolution);
+        TIFFSetField(tiff, TIFFTAG_YRESOLUTION, metadata.yResolution);
     }
     if (!metadata.icc.empty())
         TIFFSetField(tiff, TIFFTAG_ICCPROFILE, uint32_t(metadata.icc.size()), metadata.icc.data());

@@ -13,7 +13,8 @@
 
 struct TiffMetadata {
     std::vector<uint8_t> icc;   // ICC profile
-    double pixelsPerInch = 0;   // 0: none
+    double xResolution = 0, yResolution = 0;  // per unit; 0: none
+    int resolutionUnit = 1;                   // TIFF's: 1 none (an aspect ratio), 2 inch, 3 centimetre
 };
 
 struct TiffPixels {
