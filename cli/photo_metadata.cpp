@@ -1,12 +1,13 @@
 #include "cli/photo_metadata.h"
 
+#include "cli/whole_file.h"
+
 #include <exiv2/exiv2.hpp>
 #include <glib.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -75,16 +76,9 @@ std::string JpegExtendedXmp(const std::vector<uint8_t>& head, const std::string&
     return packet.size() == total ? packet : "";
 }
 
-// A JPEG's segments before its first scan (where all metadata lives).
-std::vector<uint8_t> JpegHead(const std::string& path, const uint8_t* bytes, size_t size) {
-    std::vector<uint8_t> head;
-    if (bytes) {
-        head.assign(bytes, bytes + size);
-    } else {
-        std::ifstream file(path, std::ios::binary);
-        head.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    return head;
+// A JPEG's bytes (its metadata lies in the segments before its first scan).
+std::vector<uint8_t> JpegBytes(const std::string& path, const uint8_t* bytes, size_t size) {
+    return bytes ? std::vector<uint8_t>(bytes, bytes + size) : ReadWholeFile(path);
 }
 
 // The top-level property an XMP key belongs to ("Xmp.dc.subject" for
@@ -130,11 +124,7 @@ bool SplitXmp(const Exiv2::XmpData& whole, std::string* standard, std::string* e
 // a written JPEG, rewriting the file in place.
 bool AddExtendedXmp(const std::string& path, const std::string& extended, const std::string& guid,
                     std::string* error) {
-    std::vector<uint8_t> file;
-    {
-        std::ifstream in(path, std::ios::binary);
-        file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::vector<uint8_t> file = ReadWholeFile(path);
     size_t insertAt = 0;
     for (size_t at = 2; at + 4 <= file.size();) {
         const uint8_t marker = file[at + 1];
@@ -165,14 +155,9 @@ bool AddExtendedXmp(const std::string& path, const std::string& extended, const 
         segments.insert(segments.end(), extended.begin() + offset, extended.begin() + offset + piece);
     }
     file.insert(file.begin() + std::ptrdiff_t(insertAt), segments.begin(), segments.end());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);  // the same file: mode and owner stay
-    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    out.close();
-    if (!out) {
-        *error = "cannot add the extended XMP";
-        return false;
-    }
-    return true;
+    if (RewriteInPlace(path, file)) return true;
+    *error = "cannot add the extended XMP";
+    return false;
 }
 
 uint32_t BigEndian(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
@@ -189,11 +174,7 @@ bool AddPngExif(const std::string& path, const Exiv2::ExifData& exif, std::strin
     Exiv2::Blob block;
     Exiv2::ExifParser::encode(block, Exiv2::littleEndian, exif);
     if (block.empty()) return true;
-    std::vector<uint8_t> file;
-    {
-        std::ifstream in(path, std::ios::binary);
-        file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::vector<uint8_t> file = ReadWholeFile(path);
     size_t at = 8;
     while (at + 8 <= file.size() && std::memcmp(file.data() + at + 4, "IDAT", 4) != 0)
         at += 12 + size_t(BigEndian(file.data() + at));
@@ -207,14 +188,9 @@ bool AddPngExif(const std::string& path, const Exiv2::ExifData& exif, std::strin
     chunk.insert(chunk.end(), block.begin(), block.end());
     PutBigEndian(&chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))));
     file.insert(file.begin() + std::ptrdiff_t(at), chunk.begin(), chunk.end());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);  // the same file: mode and owner stay
-    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    out.close();
-    if (!out) {
-        *error = "cannot add EXIF";
-        return false;
-    }
-    return true;
+    if (RewriteInPlace(path, file)) return true;
+    *error = "cannot add EXIF";
+    return false;
 }
 
 std::set<std::string> ExifKeys(const Exiv2::ExifData& exif) {
@@ -255,7 +231,7 @@ std::shared_ptr<PhotoMetadata> ReadPhotoMetadata(const std::string& path, const 
         // A JPEG's XMP over 64 kB continues in extended segments: one whole packet here.
         auto hasExtended = metadata->xmp.findKey(Exiv2::XmpKey("Xmp.xmpNote.HasExtendedXMP"));
         if (image->imageType() == Exiv2::ImageType::jpeg && hasExtended != metadata->xmp.end()) {
-            const std::string extended = JpegExtendedXmp(JpegHead(path, bytes, size), hasExtended->toString());
+            const std::string extended = JpegExtendedXmp(JpegBytes(path, bytes, size), hasExtended->toString());
             Exiv2::XmpData rest;
             if (!extended.empty() && Exiv2::XmpParser::decode(rest, extended) == 0) {
                 for (const Exiv2::Xmpdatum& datum : rest) metadata->xmp.add(datum);

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "cli/whole_file.h"
 
 namespace {
 
@@ -66,11 +66,7 @@ StoredResolution ReadStoredResolution(ImageFormat format, const uint8_t* data, s
 }
 
 bool SetJpegDensity(const std::string& path, const StoredResolution& resolution) {
-    std::vector<uint8_t> file;
-    {
-        std::ifstream in(path, std::ios::binary);
-        file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::vector<uint8_t> file = ReadWholeFile(path);
     if (file.size() < 4 || file[0] != 0xFF || file[1] != 0xD8) return false;
     uint8_t unit = !resolution.present                                      ? 0
                    : resolution.unit == StoredResolution::Unit::Inch       ? 1
@@ -98,8 +94,5 @@ bool SetJpegDensity(const std::string& path, const StoredResolution& resolution)
         at = 13;
     }
     std::copy(fields, fields + 5, file.begin() + std::ptrdiff_t(at));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);  // the same file: mode and owner stay
-    out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
-    out.close();
-    return bool(out);
+    return RewriteInPlace(path, file);
 }

@@ -182,7 +182,7 @@ TEST_F(GlyraCommand, ThumbnailsAreDroppedAndNothingIsInventedOrLeftByStripping) 
     }
 }
 
-TEST_F(GlyraCommand, XmpOverJpegsSegmentSizeIsKeptWholeInEveryFormat) {
+TEST_F(GlyraCommand, MetadataOverJpegsSegmentSizeIsKeptWholeOrNamedWhenLost) {
     fs::copy_file(Photo("Canon.jpg"), Path("long.jpg"));
     std::ofstream(Path("long.txt")) << std::string(150000, 'x');
     ASSERT_EQ(Shell("exiftool -q -overwrite_original '-XMP-dc:Description<=" + Path("long.txt") + "' " +
@@ -198,6 +198,16 @@ TEST_F(GlyraCommand, XmpOverJpegsSegmentSizeIsKeptWholeInEveryFormat) {
         // JPEG splits it again, as the specification of extended XMP says; the others hold it whole.
         EXPECT_EQ(Tag(out, "HasExtendedXMP").empty(), std::string(format) != "jpg");
     }
+    // EXIF has no extension in JPEG: what does not fit its 64 kB is named, never lost silently.
+    ASSERT_EQ(Run(Path("long.jpg") + " " + Path("long-exif.tif")).status, 0);
+    ASSERT_EQ(Shell("exiftool -q -overwrite_original '-IFD0:ImageDescription<=" + Path("long.txt") + "' " +
+                    Path("long-exif.tif") + " && echo ok"),
+              "ok\n");
+    const CommandResult squeezed = Run(Path("long-exif.tif") + " " + Path("squeezed.jpg"));
+    ASSERT_EQ(squeezed.status, 0) << squeezed.errors;
+    EXPECT_NE(squeezed.errors.find("did not fit: Exif.Image.ImageDescription"), std::string::npos) << squeezed.errors;
+    EXPECT_EQ(Tag(Path("squeezed.jpg"), "Canon:CanonModelID"), Tag(Photo("Canon.jpg"), "Canon:CanonModelID"))
+        << "the rest of the EXIF, maker notes too, is there";
 }
 
 TEST_F(GlyraCommand, DamagedFilesAreRefusedInEveryRunAndAcceptedOnesAreBlankWhereDataIsMissing) {

@@ -1,0 +1,16 @@
+#include "cli/whole_file.h"
+
+#include <fstream>
+#include <iterator>
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool RewriteInPlace(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    return bool(out);
+}
