@@ -212,7 +212,7 @@ std::shared_ptr<PhotoMetadata> ReadPhotoMetadata(const std::string& path, const 
                                                  std::string* warning) {
     std::lock_guard<std::mutex> lock(gExiv2);
     try {
-        Exiv2::Image::AutoPtr image = bytes ? Exiv2::ImageFactory::open(bytes, long(size))
+        auto image = bytes ? Exiv2::ImageFactory::open(bytes, long(size))
                                             : Exiv2::ImageFactory::open(path);
         image->readMetadata();
         auto metadata = std::make_shared<PhotoMetadata>();
@@ -303,7 +303,7 @@ bool WritePhotoMetadata(const std::string& path, const PhotoMetadataWrite& write
     if (!metadata && write.icc.empty() && write.format != ImageFormat::Webp) return true;
     std::lock_guard<std::mutex> lock(gExiv2);
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
+        auto image = Exiv2::ImageFactory::open(path);
         image->readMetadata();
         if (!write.icc.empty()) {
             Exiv2::DataBuf profile(write.icc.data(), long(write.icc.size()));
@@ -337,7 +337,7 @@ bool WritePhotoMetadata(const std::string& path, const PhotoMetadataWrite& write
         image->writeMetadata();
         if (metadata && write.format == ImageFormat::Jpeg) {
             // JPEG holds 64 kB of EXIF; Exiv2 leaves out its largest tags to fit. Say which.
-            Exiv2::Image::AutoPtr written = Exiv2::ImageFactory::open(path);
+            auto written = Exiv2::ImageFactory::open(path);
             written->readMetadata();
             const std::set<std::string> kept = ExifKeys(written->exifData());
             std::string lost;
