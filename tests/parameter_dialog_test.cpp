@@ -8,6 +8,7 @@
 #include "tests/fake_dialog.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
+#include "ui/ui_texts.h"
 #include "ui/native/native_ui.h"
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
@@ -77,9 +78,11 @@ TEST(ParameterDialog, OpensWithTheFieldsClampedByTheirTrackbarsAndCancelRestores
              EXPECT_EQ(d.selections[EditOf(&FilterParameters::brightness)], std::make_pair(0, 1)) << "the whole text selected";
              EXPECT_TRUE(d.checked[RadioOf(Plain)]);
              EXPECT_FALSE(d.checked[RadioOf(Average)]);
-             EXPECT_EQ(d.texts[CaptionOf(&FilterParameters::thresholdType)], Cp932("閾値ﾀｲﾌﾟ"));
-             EXPECT_EQ(d.texts[RadioOf(Average)], Cp932("平均"));
-             EXPECT_EQ(d.texts[CaptionOf(&FilterParameters::h1Extent)], Cp932("H1広がり"));
+             // The user's language (the environment's here), as UTF-8.
+             const UiTexts& texts = CurrentUiTexts();
+             EXPECT_EQ(d.texts[CaptionOf(&FilterParameters::thresholdType)], texts.parameterLabels[2]);
+             EXPECT_EQ(d.texts[RadioOf(Average)], texts.thresholdTypeLabels[Average]);
+             EXPECT_EQ(d.texts[kCancelButton], texts.cancel);
          }),
          ClickCancel()},
         [](FilterParameters& p) {
@@ -318,3 +321,33 @@ TEST(ParameterDialog, AHostThatDeliversFewerRowsThanAskedLeavesThePaneEmpty) {
         EXPECT_EQ(session.host.Image().Samples(), image.Samples());
     }
 }
+
+TEST(ParameterDialog, ShowsEveryControlsTextInEachLanguage) {
+    for (UiLanguage language :
+         {UiLanguage::English, UiLanguage::Japanese, UiLanguage::German, UiLanguage::ChineseSimplified}) {
+        const UiTexts& texts = UiTextsFor(language);
+        SCOPED_TRACE(texts.parameterLabels[0]);
+        EXPECT_EQ(texts.language, language);
+        DialogSession session;
+        session.dialog.state.texts = &texts;
+        session.Run({Do([&](FakeDialog& d) {
+                         for (int i = 0; i < kParameterCount; ++i) {
+                             EXPECT_FALSE(texts.parameterLabels[i].empty());
+                             EXPECT_EQ(d.texts[kParameterTable[i].captionId], texts.parameterLabels[i]);
+                         }
+                         for (int t = 0; t < kThresholdTypeCount; ++t)
+                             EXPECT_EQ(d.texts[kThresholdTypeTable[t].radioId], texts.thresholdTypeLabels[t]);
+                         for (const auto& [id, text] : {std::pair<int, std::string>{kOkButton, texts.ok},
+                                                        {kCancelButton, texts.cancel},
+                                                        {kGeneralGroup, texts.generalGroup},
+                                                        {kHighlightGroup, texts.highlightGroup},
+                                                        {kSpectrumGroup, texts.spectrumGroup}}) {
+                             EXPECT_FALSE(text.empty()) << id;
+                             EXPECT_EQ(d.texts[id], text) << id;
+                         }
+                         EXPECT_EQ(d.caption, "Glyra 0.4.4");
+                     }),
+                     ClickCancel()});
+    }
+}
+

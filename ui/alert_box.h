@@ -9,5 +9,5 @@
 // NUL); returns its length, 0 when the module has none.
 int LoadModuleString(HINSTANCE module, int stringId, char* buffer, int size);
 
-// Shows a warning box with the text; returns the box's answer (1 for OK).
+// Shows a warning box with the text (UTF-8); returns the box's answer (1 for OK).
 int ShowWarningBox(HWND owner, const char* text);

@@ -5,12 +5,20 @@
 #include "ui/alert_box.h"
 #include "interface/result_codes.h"
 #include "ui/alert_strings.h"
+#include "ui/ui_texts.h"
 
 int ShowAlert(HINSTANCE module, HWND owner, int alertId, int stringId, const PString text0, const PString text1,
               const PString text2) {
     PString text = {0};
     if (alertId == 0) return 0;
-    if (stringId > 0) {
+    // The user's language where the table has the alert; the module's string otherwise.
+    const UiTexts& texts = CurrentUiTexts();
+    const std::string* own = stringId == GLYRA_ADVANCE_STATE_STRING_ID ? &texts.advanceStateAlert
+                             : stringId == GLYRA_FAILURE_STRING_ID     ? &texts.failureAlert
+                                                                       : nullptr;
+    if (own) {
+        AppendPString(text, own->c_str(), 0, int(own->size()));
+    } else if (stringId > 0) {
         char loaded[256] = {0};
         const int length = LoadModuleString(module, stringId, loaded, 255);
         if (length > 0) AppendPString(text, loaded, 0, length);
@@ -33,12 +41,13 @@ bool HostDropsResultCodes(const FilterRecord* record) {
 
 void ReportFailureToSilentHost(const FilterRecord* record, HINSTANCE module, OSErr result) {
     if (result == noErr || result == userCanceledErr || !HostDropsResultCodes(record)) return;
-    const char* reason = result == memFullErr            ? "there is not enough memory"
-                         : result == filterBadMode       ? "the image's mode or planes cannot be filtered"
-                         : result == filterBadParameters ? "the host passed parameters the filter cannot use"
-                                                         : "the host reported a problem while passing the image";
+    const UiTexts& texts = CurrentUiTexts();
+    const std::string& reason = result == memFullErr            ? texts.notEnoughMemory
+                                : result == filterBadMode       ? texts.badImageMode
+                                : result == filterBadParameters ? texts.badParameters
+                                                                : texts.hostProblem;
     PString text0 = {0}, text1 = {0};
-    AppendPString(text0, reason, 0, int(std::strlen(reason)));
+    AppendPString(text0, reason.c_str(), 0, int(reason.size()));
     LongToPString(result, text1);
     const auto* platform = static_cast<const PlatformData*>(record->platformData);
     HWND owner = platform ? reinterpret_cast<HWND>(platform->hwnd) : nullptr;

@@ -7,6 +7,7 @@
 #include "host/filter_globals.h"
 #include "pipeline/preview_render.h"
 #include "ui/dialog_controls.h"
+#include "ui/ui_texts.h"
 
 struct PreviewPaneState {
     bool dragging = false;
@@ -16,6 +17,7 @@ struct PreviewPaneState {
 
 struct ParameterDialogState {
     FilterGlobals* globals = nullptr;
+    const UiTexts* texts = nullptr;  // the language shown; the user's unless set before the opening
     FilterParameters saved{};  // the block as it was when the dialog opened
     DialogControls* controls = nullptr;
     PreviewSession preview;    // the preview state word and whether the whole image is at hand

@@ -173,6 +173,8 @@ bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, D
     if (parameters) dialog->saved = *parameters;
     dialog->globals = globals;
     dialog->controls = controls;
+    if (!dialog->texts) dialog->texts = &CurrentUiTexts();
+    const UiTexts& texts = *dialog->texts;
     controls->SetCaption(kDialogCaption);
     controls->CenterOnDesktop();
     controls->AttachPreviewPane();
@@ -184,10 +186,19 @@ bool OpenParameterDialog(ParameterDialogState* dialog, FilterGlobals* globals, D
     }
     PrepareWholeImage(globals, &dialog->preview);
 
-    for (const ParameterInfo& info : kParameterTable) {
-        controls->SetItemText(info.captionId, info.label);
+    // Every text in the user's language (UTF-8; the window system shows it
+    // through its wide calls).
+    controls->SetItemText(kOkButton, texts.ok.c_str());
+    controls->SetItemText(kCancelButton, texts.cancel.c_str());
+    controls->SetItemText(kGeneralGroup, texts.generalGroup.c_str());
+    controls->SetItemText(kHighlightGroup, texts.highlightGroup.c_str());
+    controls->SetItemText(kSpectrumGroup, texts.spectrumGroup.c_str());
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterInfo& info = kParameterTable[i];
+        controls->SetItemText(info.captionId, texts.parameterLabels[i].c_str());
         if (info.kind == ParameterKind::Enumerated) {
-            for (const ThresholdTypeInfo& type : kThresholdTypeTable) controls->SetItemText(type.radioId, type.label);
+            for (int t = 0; t < kThresholdTypeCount; ++t)
+                controls->SetItemText(kThresholdTypeTable[t].radioId, texts.thresholdTypeLabels[t].c_str());
             SetRadioGroup(dialog, parameters->*info.field);
         } else {
             controls->SetSliderRange(info.sliderId, info.minimum, info.maximum);

@@ -2,9 +2,12 @@
 // user from a second thread: a trackbar moved with the arrow key, a number
 // typed into an edit field, a radio button clicked, zoom in and out, a drag of
 // the preview, then OK or Cancel. Or it shows the About box and clicks it
-// away. It writes what the host saw and screenshots of the dialog.
+// away, or runs without advanceState so that the plug-in's alert shows. It
+// reads every text back through the wide calls and compares it with the table
+// of the user's language, measures it in the control's own font against the
+// room the control gives it, and writes what it saw and screenshots.
 //
-//   dialog_host ok|cancel|about OUTPUT_FOLDER
+//   dialog_host ok|cancel|about|alert OUTPUT_FOLDER
 #include <windows.h>
 #include <commctrl.h>
 
@@ -14,8 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "core/version.h"
 #include "runner/plugin_library.h"
 #include "tests/test_host.h"
+#include "ui/ui_texts.h"
 
 namespace {
 
@@ -102,6 +107,118 @@ std::string WideText(HWND window) {
     return line;
 }
 
+std::wstring WindowText(HWND window) {
+    std::wstring text(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(window, &text[0], int(text.size()))));
+    return text;
+}
+
+std::string Utf8(const std::wstring& text) {
+    char utf8[1024] = {0};
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+const char* LanguageName(UiLanguage language) {
+    switch (language) {
+        case UiLanguage::Japanese: return "Japanese";
+        case UiLanguage::German: return "German";
+        case UiLanguage::ChineseSimplified: return "Chinese";
+        default: return "English";
+    }
+}
+
+// Every text of the dialog against the table of the user's language.
+void CheckTexts(HWND dialog) {
+    const UiTexts& texts = CurrentUiTexts();
+    gLog << "language " << LanguageName(texts.language) << "\n";
+    std::vector<std::pair<int, std::string>> expected = {{IDOK, texts.ok},
+                                                         {IDCANCEL, texts.cancel},
+                                                         {1009, texts.generalGroup},
+                                                         {1025, texts.highlightGroup},
+                                                         {1039, texts.spectrumGroup}};
+    for (int i = 0; i < kParameterCount; ++i) expected.push_back({kParameterTable[i].captionId, texts.parameterLabels[i]});
+    for (int t = 0; t < kThresholdTypeCount; ++t)
+        expected.push_back({kThresholdTypeTable[t].radioId, texts.thresholdTypeLabels[t]});
+    int checked = 0;
+    for (const auto& [id, text] : expected) {
+        const std::string shown = Utf8(WindowText(GetDlgItem(dialog, id)));
+        if (shown != text) gLog << "mismatch " << id << " shows '" << shown << "', the table says '" << text << "'\n";
+        ++checked;
+    }
+    gLog << "texts checked " << checked << "\n";
+}
+
+// The widest text an edit field shows: the ends of its parameter's range.
+std::wstring WidestValue(int id) {
+    for (const ParameterInfo& info : kParameterTable)
+        if (info.editId == id) {
+            const std::wstring low = std::to_wstring(info.minimum), high = std::to_wstring(info.maximum);
+            return low.size() > high.size() ? low : high;
+        }
+    return L"";
+}
+
+// Measures each control's text in its own font against the room the control
+// gives it (an edit field's margins, a radio button's circle, a group's
+// frame): any text that does not fit is reported as clipped.
+void CheckRoom(HWND window, const char* what) {
+    int measured = 0;
+    for (HWND control = GetWindow(window, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t kind[32] = {0};
+        GetClassNameW(control, kind, 32);
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        const bool edit = _wcsicmp(kind, L"Edit") == 0, button = _wcsicmp(kind, L"Button") == 0,
+                   label = _wcsicmp(kind, L"Static") == 0;
+        if (!edit && !button && !label) continue;
+        if (label && (style & SS_TYPEMASK) > SS_RIGHT) continue;  // the preview pane, icons
+        const std::wstring text = edit ? WidestValue(GetDlgCtrlID(control)) : WindowText(control);
+        if (text.empty()) continue;
+        HDC context = GetDC(control);
+        HGDIOBJ previous = SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(context, &metrics);
+        RECT client;
+        GetClientRect(control, &client);
+        LONG roomX = client.right, roomY = client.bottom;
+        RECT need{0, 0, 0, 0};
+        if (label && (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP) {
+            // Static text wraps at its width: do its lines fit the height (and each word the width)?
+            need.right = roomX;
+            DrawTextW(context, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        } else {
+            SIZE extent{};
+            GetTextExtentPoint32W(context, text.c_str(), int(text.size()), &extent);
+            need.right = extent.cx;
+            need.bottom = metrics.tmHeight;
+        }
+        if (edit) {
+            const DWORD margins = DWORD(SendMessageW(control, EM_GETMARGINS, 0, 0));
+            roomX -= LOWORD(margins) + HIWORD(margins) + 1;
+        } else if (button) {
+            switch (style & BS_TYPEMASK) {
+                case BS_GROUPBOX:
+                    roomX -= 2 * metrics.tmAveCharWidth;
+                    roomY = need.bottom;
+                    break;
+                case BS_RADIOBUTTON:
+                case BS_AUTORADIOBUTTON:
+                    roomX -= GetSystemMetrics(SM_CXMENUCHECK) + 2;
+                    break;
+                default:
+                    roomX -= 2 * GetSystemMetrics(SM_CXEDGE);
+            }
+        }
+        SelectObject(context, previous);
+        ReleaseDC(control, context);
+        if (need.right > roomX || need.bottom > roomY)
+            gLog << "clipped " << what << " " << GetDlgCtrlID(control) << " '" << Utf8(text) << "' needs "
+                 << need.right << " x " << need.bottom << ", has " << roomX << " x " << roomY << "\n";
+        ++measured;
+    }
+    gLog << "room checked " << what << " " << measured << "\n";
+}
+
 void Click(HWND dialog, int id) {
     PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     Sleep(300);
@@ -120,10 +237,11 @@ void DriveParameterDialog(bool accept) {
     Screenshot(dialog, "dialog-opening");
     Sleep(1500);  // the filtered preview renders
     Screenshot(dialog, "dialog-rendered");
-    // What the dialog shows, as text: the captions in Japanese and the values.
-    for (int id : {1013, 1016, 1034, 1032, 1033, 1035, 1031, 1051, 1008, 1014, 1017, 1022})
-        gLog << "text " << id << " " << WideText(GetDlgItem(dialog, id)) << "\n";
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
+    // What the dialog shows, as text, against the user's language; and whether it fits.
+    CheckTexts(dialog);
+    CheckRoom(dialog, "dialog");
+    for (int id : {1008, 1014, 1017, 1022}) gLog << "text " << id << " " << WideText(GetDlgItem(dialog, id)) << "\n";
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(dialog, 1013), WM_GETFONT, 0, 0));
     HDC context = GetDC(dialog);
     SelectObject(context, font);
     wchar_t face[64] = {0};
@@ -169,6 +287,7 @@ void DriveAboutBox() {
     Sleep(300);
     Screenshot(about, "about");
     gLog << "about text " << WideText(GetDlgItem(about, 1001)) << "\n";
+    CheckRoom(about, "about");
     PostMessageA(about, WM_KEYDOWN, VK_RETURN, 0);
     PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
     SendMessageA(about, WM_COMMAND, IDOK, 0);
@@ -186,6 +305,26 @@ void DriveAboutBox() {
     SendInput(2, clicks, sizeof(INPUT));
     for (int i = 0; i < 100 && IsWindow(about); ++i) Sleep(50);
     gLog << "about open after a click " << (IsWindow(about) ? 1 : 0) << "\n";
+}
+
+// The plug-in's own alert (this host offers no advanceState): its text in the
+// user's language, whole, then OK.
+void DriveAlert() {
+    HWND alert = WaitForWindow("Glyra");
+    if (!alert) {
+        gLog << "no alert appeared\n";
+        return;
+    }
+    Sleep(300);
+    Screenshot(alert, "alert");
+    std::string expected = CurrentUiTexts().advanceStateAlert;
+    expected.replace(expected.find("^1"), 2, "3.0");
+    const std::string shown = Utf8(WindowText(GetDlgItem(alert, 0xFFFF)));
+    gLog << (shown == expected ? "alert text matches" : "mismatch alert shows '" + shown + "', the table says '" +
+                                                             expected + "'")
+         << "\n";
+    CheckRoom(alert, "alert");
+    PostMessageW(alert, WM_COMMAND, IDOK, 0);
 }
 
 HostImage Scene() {
@@ -223,9 +362,17 @@ int main(int argc, char** argv) {
     }
     HostSettings settings;
     settings.offerDescriptors = false;
+    settings.offerAdvanceState = mode != "alert";
     settings.onDisplayPixels = DrawPixelMap;
     TestHost host(Scene(), settings);
 
+    if (mode == "alert") {
+        std::thread driver(DriveAlert);
+        const RunOutcome outcome = host.Run(library.entry, false);
+        driver.join();
+        gLog << "alert result " << outcome.startResult << "\n";
+        return 0;
+    }
     if (mode == "about") {
         std::thread driver(DriveAboutBox);
         const OSErr result = host.About(library.entry);

@@ -1,6 +1,9 @@
 // The dialogs and alerts of the native build, played by installed handlers.
 #include "ui/native/native_ui.h"
 
+#include <iconv.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -9,6 +12,7 @@
 #include "ui/alert_box.h"
 #include "ui/alert_strings.h"
 #include "ui/parameter_dialog.h"
+#include "ui/ui_texts.h"
 
 namespace {
 std::function<void(FilterGlobals*)>& DialogHandler() {
@@ -53,3 +57,36 @@ int LoadModuleString(HINSTANCE, int stringId, char* buffer, int size) {
 }
 
 int ShowWarningBox(HWND, const char* text) { return AlertHandler() ? AlertHandler()(text) : 1; }
+
+// The UI language of a Unix session: the locale's language as a Windows
+// language id (LC_ALL, LC_MESSAGES, LANG, as gettext reads them).
+uint16_t UserUiLanguageId() {
+    const char* locale = nullptr;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            locale = value;
+            break;
+        }
+    }
+    const std::string tag = locale ? locale : "";
+    auto is = [&](const char* prefix) { return tag.rfind(prefix, 0) == 0; };
+    if (is("ja")) return 0x0411;
+    if (is("de")) return 0x0407;
+    if (is("zh_CN") || is("zh_SG")) return 0x0804;
+    if (is("zh")) return 0x0404;
+    return 0x0409;
+}
+
+std::string Cp932ToUtf8(const char* text) {
+    iconv_t convert = iconv_open("UTF-8", "CP932");
+    if (convert == iconv_t(-1)) return std::string();
+    std::string in = text ? text : "", out(in.size() * 3 + 1, '\0');
+    char* from = &in[0];
+    char* to = &out[0];
+    size_t left = in.size(), room = out.size();
+    const bool converted = iconv(convert, &from, &left, &to, &room) != size_t(-1);
+    iconv_close(convert);
+    out.resize(out.size() - room);
+    return converted ? out : std::string();
+}

@@ -5,6 +5,7 @@
 #include "host/module_instance.h"
 #include "ui/about_box.h"
 #include "ui/dialog_ids.h"
+#include "ui/win32/wide_text.h"
 #include "ui/win32/window_placement.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            SetDlgItemTextA(dialog, kAboutText, kAboutBoxText);
+            SetDlgItemTextW(dialog, kAboutText, Widen(kAboutBoxText).c_str());
             CenterOnDesktop(dialog);
             return TRUE;
         case WM_LBUTTONDOWN:
@@ -29,6 +30,6 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 void ShowAboutBox(const AboutRecord* about) {
-    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(kAboutDialogTemplate),
+    DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(kAboutDialogTemplate),
                     HostWindow(about ? about->platformData : nullptr), AboutDialogProc, 0);
 }

@@ -9,6 +9,9 @@
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
 #include "ui/preview_pane_rules.h"
+#include "ui/ui_texts.h"
+#include "ui/win32/dialog_fit.h"
+#include "ui/win32/wide_text.h"
 #include "ui/win32/window_placement.h"
 
 namespace {
@@ -20,7 +23,9 @@ public:
     HWND dialog = nullptr;
 
     HWND Item(int id) const { return GetDlgItem(dialog, id); }
-    void SetCaption(const char* text) override { SetWindowTextA(dialog, text); }
+    // Every text is UTF-8 here and goes through the wide calls: the system's
+    // ANSI code page never reads it.
+    void SetCaption(const char* text) override { SetWindowTextW(dialog, Widen(text).c_str()); }
     void CenterOnDesktop() override { ::CenterOnDesktop(dialog); }
     void AttachPreviewPane() override;
     Rect PreviewFrame() override {
@@ -32,28 +37,35 @@ public:
         return Rect{int16_t(topLeft.y), int16_t(topLeft.x), int16_t(bottomRight.y), int16_t(bottomRight.x)};
     }
     void PostToDialog(unsigned message, uintptr_t wParam, intptr_t lParam) override {
-        PostMessageA(dialog, message, wParam, lParam);
+        PostMessageW(dialog, message, wParam, lParam);
     }
     void EndDialog(int code) override { ::EndDialog(dialog, code); }
     void InvalidatePane() override { InvalidateRect(Item(kPreviewPane), nullptr, FALSE); }
-    void SetItemText(int id, const char* text) override { SetWindowTextA(Item(id), text); }
+    void SetItemText(int id, const char* text) override { SetWindowTextW(Item(id), Widen(text).c_str()); }
     int GetItemText(int id, char* buffer, int size) override {
-        return int(SendMessageA(Item(id), WM_GETTEXT, WPARAM(size), LPARAM(buffer)));
+        if (size <= 0) return 0;
+        std::wstring text(size_t(GetWindowTextLengthW(Item(id))) + 1, L'\0');
+        text.resize(size_t(GetWindowTextW(Item(id), &text[0], int(text.size()))));
+        const std::string utf8 = Narrow(text.c_str());
+        const size_t length = utf8.size() < size_t(size) ? utf8.size() : size_t(size) - 1;
+        utf8.copy(buffer, length);
+        buffer[length] = '\0';
+        return int(length);
     }
-    int ItemTextLength(int id) override { return GetWindowTextLengthA(Item(id)); }
+    int ItemTextLength(int id) override { return GetWindowTextLengthW(Item(id)); }
     void SelectItemText(int id, int start, int end) override {
-        SendMessageA(Item(id), EM_SETSEL, WPARAM(start), LPARAM(end));
+        SendMessageW(Item(id), EM_SETSEL, WPARAM(start), LPARAM(end));
     }
     void SetSliderRange(int id, int minimum, int maximum) override {
-        SendMessageA(Item(id), TBM_SETRANGEMIN, TRUE, minimum);
-        SendMessageA(Item(id), TBM_SETRANGEMAX, TRUE, maximum);
+        SendMessageW(Item(id), TBM_SETRANGEMIN, TRUE, minimum);
+        SendMessageW(Item(id), TBM_SETRANGEMAX, TRUE, maximum);
     }
-    void SetSliderPosition(int id, int position) override { SendMessageA(Item(id), TBM_SETPOS, TRUE, position); }
-    int SliderPosition(int id) override { return int(SendMessageA(Item(id), TBM_GETPOS, 0, 0)); }
-    int SliderMinimum(int id) override { return int(SendMessageA(Item(id), TBM_GETRANGEMIN, 0, 0)); }
-    int SliderMaximum(int id) override { return int(SendMessageA(Item(id), TBM_GETRANGEMAX, 0, 0)); }
+    void SetSliderPosition(int id, int position) override { SendMessageW(Item(id), TBM_SETPOS, TRUE, position); }
+    int SliderPosition(int id) override { return int(SendMessageW(Item(id), TBM_GETPOS, 0, 0)); }
+    int SliderMinimum(int id) override { return int(SendMessageW(Item(id), TBM_GETRANGEMIN, 0, 0)); }
+    int SliderMaximum(int id) override { return int(SendMessageW(Item(id), TBM_GETRANGEMAX, 0, 0)); }
     void SetChecked(int id, bool checked) override {
-        SendMessageA(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        SendMessageW(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 };
 
@@ -65,20 +77,21 @@ struct Win32Dialog {
     Win32DialogControls controls;
     WNDPROC panePrevious = nullptr;
     HCURSOR paneCursor = nullptr;
+    HFONT font = nullptr;  // the language's font, made for this dialog
 };
 
-Win32Dialog* DialogOfPane(HWND pane) { return reinterpret_cast<Win32Dialog*>(GetWindowLongPtrA(pane, GWLP_USERDATA)); }
+Win32Dialog* DialogOfPane(HWND pane) { return reinterpret_cast<Win32Dialog*>(GetWindowLongPtrW(pane, GWLP_USERDATA)); }
 Win32Dialog* DialogOfWindow(HWND dialog) {
-    return reinterpret_cast<Win32Dialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return reinterpret_cast<Win32Dialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 void Win32DialogControls::AttachPreviewPane() {
     HWND pane = Item(kPreviewPane);
     Win32Dialog* owner = DialogOfWindow(dialog);
-    owner->paneCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32646));  // IDC_SIZEALL
-    owner->panePrevious = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(pane, GWLP_WNDPROC));
-    SetWindowLongPtrA(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
-    SetWindowLongPtrA(pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviewPaneProc));
+    owner->paneCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32646));  // IDC_SIZEALL
+    owner->panePrevious = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(pane, GWLP_WNDPROC));
+    SetWindowLongPtrW(pane, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    SetWindowLongPtrW(pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PreviewPaneProc));
 }
 
 LRESULT CALLBACK PreviewPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -113,16 +126,17 @@ LRESULT CALLBACK PreviewPaneProc(HWND pane, UINT message, WPARAM wParam, LPARAM 
             return TRUE;
         }
         default:
-            return CallWindowProcA(owner->panePrevious, pane, message, wParam, lParam);
+            return CallWindowProcW(owner->panePrevious, pane, message, wParam, lParam);
     }
 }
 
 INT_PTR CALLBACK ParameterDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* owner = reinterpret_cast<Win32Dialog*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         owner->controls.dialog = dialog;
-        OpenParameterDialog(&owner->state, owner->state.globals, &owner->controls);
+        if (OpenParameterDialog(&owner->state, owner->state.globals, &owner->controls))
+            owner->font = FitParameterDialog(dialog, *owner->state.texts);
         return TRUE;
     }
     Win32Dialog* owner = DialogOfWindow(dialog);
@@ -136,9 +150,10 @@ INT_PTR CALLBACK ParameterDialogProc(HWND dialog, UINT message, WPARAM wParam, L
 bool ShowParameterDialog(FilterGlobals* globals) {
     Win32Dialog dialog;
     dialog.state.globals = globals;
-    const INT_PTR ended = DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(kParameterDialogTemplate),
+    const INT_PTR ended = DialogBoxParamW(ModuleInstance, MAKEINTRESOURCEW(kParameterDialogTemplate),
                                           HostWindow(globals->filterRecord->platformData), ParameterDialogProc,
                                           reinterpret_cast<LPARAM>(&dialog));
+    if (dialog.font) DeleteObject(dialog.font);
     if (ended == -1) {
         // The dialog could not be made (the host has not registered the
         // trackbar class, for one): nothing was shown, so nothing was accepted.
