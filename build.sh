@@ -16,7 +16,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   g++-multilib qemu-user clang libclang-rt-14-dev dpkg-dev
   python3 python3-pefile lintian zsh
-  wine64 xvfb xauth fonts-ipafont-gothic
+  wine64 xvfb xauth fonts-ipafont-gothic fonts-wqy-microhei
   gimp openbox xdotool imagemagick
 )
 
