@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -136,6 +137,9 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             if (*bytes) budget->Release(*bytes);
         }
     } reservation{budget, &reserved};
+    // The output being written, so that running out of memory anywhere
+    // leaves no .partial behind.
+    std::optional<OutputTarget> partial;
 
     try {
         ReadOptions reading = settings.reading;
@@ -208,7 +212,9 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         std::string prepareError;
         if (!PrepareOutput(target, &prepareError))
             return fail(kExitCannotWrite, file.output + ": " + prepareError);
+        partial = target;
         const bool written = WriteImage(target.writePath, image, writing, &failure);
+        partial.reset();
         if (!written || Stopped()) AbandonOutput(target);
         if (Stopped())
             return fail(kExitCancelled, file.input + ": " + StopReason() + " while writing; " + file.output +
@@ -237,6 +243,7 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
             progress->Print(line);
         }
     } catch (const std::bad_alloc&) {
+        if (partial) AbandonOutput(*partial);
         failure.Set(kExitTooLarge, file.input + ": out of memory");
     }
     return failure;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -18,14 +19,24 @@ struct JobState {
     std::atomic<int> running{0};
     std::mutex mutex;
     std::condition_variable changed;
+    std::exception_ptr failure;  // the first exception a work item threw
 };
 
+// An exception may not leave a thread (that ends the process): the first one
+// stops the job and is thrown again on the calling thread once all have joined.
 void Work(const ParallelJob& job, int worker, JobState& state) {
     for (;;) {
         if (state.stop.load(std::memory_order_relaxed)) break;
         const int64_t item = state.next.fetch_add(1);
         if (item >= job.items) break;
-        job.work(item, worker, state.stop);
+        try {
+            job.work(item, worker, state.stop);
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(state.mutex);
+            if (!state.failure) state.failure = std::current_exception();
+            state.stop.store(true);
+            break;
+        }
         state.finished.fetch_add(1);
     }
     std::lock_guard<std::mutex> lock(state.mutex);
@@ -75,7 +86,7 @@ bool RunParallel(const ParallelJob& job) {
     }
 
     bool stopped = false;
-    {
+    try {
         std::unique_lock<std::mutex> lock(state.mutex);
         while (state.running.load() > 0) {
             state.changed.wait_for(lock, std::chrono::milliseconds(kCheckPointMilliseconds));
@@ -87,8 +98,14 @@ bool RunParallel(const ParallelJob& job) {
             }
             lock.lock();
         }
+    } catch (...) {
+        // A check point that throws: the workers stop and are joined first.
+        state.stop.store(true);
+        for (std::thread& thread : threads) thread.join();
+        throw;
     }
     for (std::thread& thread : threads) thread.join();
+    if (state.failure) std::rethrow_exception(state.failure);
     if (stopped) return false;
     return CheckPoint(job, state.finished.load());
 }

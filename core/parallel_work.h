@@ -27,7 +27,10 @@ struct ParallelJob {
 
 // Runs the job. Returns false when the check point stopped it, true when
 // every item was done. When no worker thread can be started the calling
-// thread does the items itself, with a check point after each.
+// thread does the items itself, with a check point after each. An exception
+// thrown by a work item stops the others and, once every worker has been
+// joined, is thrown again here; so is one thrown by the check point. No
+// thread is ever left running, and no exception ends the process.
 bool RunParallel(const ParallelJob& job);
 
 // The longest the calling thread waits between two check points.

@@ -20,7 +20,9 @@ namespace {
 
 FullWidthReference gFullWidthReference;
 RenderOptions gRenderOptions;
-PassTimings gPassTimings;
+// Per thread: the command works on several files at once, each on a thread
+// of its own, and reads its own pass's timings back on that thread.
+thread_local PassTimings gPassTimings;
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

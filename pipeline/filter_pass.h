@@ -27,9 +27,10 @@ FullWidthReference& ProcessFullWidthReference();
 void SetPassRenderOptions(const RenderOptions& options);
 const RenderOptions& PassRenderOptions();
 
-// Where the last pass's time went, in seconds: reading the host's samples into
-// float planes, the render (highlights, stamping and blending), and writing
-// them back. Process-wide, for the command's stage report and the benchmark.
+// Where the calling thread's last pass's time went, in seconds: reading the
+// host's samples into float planes, the render (highlights, stamping and
+// blending), and writing them back. Kept per thread, for the command's stage
+// report and the benchmark: files filtered at once each read their own.
 struct PassTimings {
     double importSeconds = 0;
     double renderSeconds = 0;

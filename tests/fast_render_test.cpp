@@ -407,43 +407,6 @@ TEST(TailCut, StreaksMatchTheReferenceAcrossTheCut) {
     }
 }
 
-TEST(ParallelWork, EveryItemRunsOnceAndTheCheckPointCanStopTheRest) {
-    for (int workers : {1, 2, 5}) {
-        std::vector<std::atomic<int>> runs(500);
-        ParallelJob job;
-        job.items = 500;
-        job.workers = workers;
-        job.work = [&](int64_t item, int worker, const std::atomic<bool>&) {
-            EXPECT_LT(worker, workers);
-            ++runs[size_t(item)];
-        };
-        std::set<std::thread::id> checkThreads;
-        double last = -1;
-        job.checkPoint = [&](double done) {
-            checkThreads.insert(std::this_thread::get_id());
-            EXPECT_GE(done, last);
-            last = done;
-            return true;
-        };
-        EXPECT_TRUE(RunParallel(job));
-        for (const auto& count : runs) EXPECT_EQ(count.load(), 1);
-        EXPECT_EQ(last, 1.0);
-        EXPECT_EQ(checkThreads, std::set<std::thread::id>{std::this_thread::get_id()});
-    }
-    // A check point that says stop: the workers see it and leave the rest.
-    std::atomic<int64_t> done{0};
-    ParallelJob slow;
-    slow.items = 1000000;
-    slow.workers = 2;
-    slow.work = [&](int64_t, int, const std::atomic<bool>& stop) {
-        while (!stop.load()) std::this_thread::yield();
-        ++done;
-    };
-    slow.checkPoint = [](double) { return false; };
-    EXPECT_FALSE(RunParallel(slow));
-    EXPECT_LT(done.load(), 10);
-}
-
 TEST(FastRender, ATwelveMegapixelPassFitsA32BitAddressSpace) {
     // In the 32-bit build this runs in a real 32-bit address space, with the
     // 32-bit plug-in's budget for the transform.
