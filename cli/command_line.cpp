@@ -64,6 +64,52 @@ std::vector<std::string> LongNames(const CLI::App& app, bool hidden = false) {
 
 }  // namespace
 
+const NamedValues<RenderPath>& RenderPathNames() {
+    static const NamedValues<RenderPath> names = {{"auto", RenderPath::Auto},
+                                                  {"reference", RenderPath::Reference},
+                                                  {"exact", RenderPath::Exact},
+                                                  {"fourier", RenderPath::Fourier}};
+    return names;
+}
+
+const NamedValues<WriteOptions::TiffCompression>& TiffCompressionNames() {
+    using C = WriteOptions::TiffCompression;
+    static const NamedValues<C> names = {
+        {"none", C::None}, {"lzw", C::Lzw}, {"deflate", C::Deflate}, {"zstd", C::Zstd}, {"jpeg", C::Jpeg}};
+    return names;
+}
+
+const NamedValues<WriteOptions::Subsampling>& SubsamplingNames() {
+    using S = WriteOptions::Subsampling;
+    static const NamedValues<S> names = {{"auto", S::Auto}, {"444", S::Off}, {"420", S::On}};
+    return names;
+}
+
+namespace {
+
+// Checks a name against its map, in any case, and hands the parser the
+// value's number; anything else is refused with the names that are.
+template <typename Value>
+CLI::Validator NamedValue(const NamedValues<Value>& values) {
+    return CLI::Validator(
+        [&values](std::string& text) -> std::string {
+            std::string lower = text;
+            for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+            std::string names;
+            for (const auto& [name, value] : values) {
+                if (lower == name) {
+                    text = std::to_string(static_cast<int>(value));
+                    return "";
+                }
+                names += (names.empty() ? "" : ", ") + name;
+            }
+            return "'" + text + "' is not one of " + names;
+        },
+        "");
+}
+
+}  // namespace
+
 void DeclareOptions(CLI::App* app, CommandOptions* o) {
     app->name("glyra");
     app->description(kDescription);
@@ -135,8 +181,9 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->group(quality);
     app->add_option("--jpeg-subsampling", o->jpegSubsampling,
                     "chroma subsampling: auto (4:4:4 from quality 90, else 4:2:0), 444 or 420")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"auto", "444", "420"}, CLI::ignore_case))
+        ->type_name("NAME")
+        ->default_str("auto")
+        ->transform(NamedValue(SubsamplingNames()))
         ->group(quality);
     app->add_flag("--progressive", o->progressive, "progressive JPEG, interlaced PNG")->group(quality);
     app->add_option("--png-compression", o->pngCompression,
@@ -145,8 +192,9 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
         ->check(CLI::Range(0, 9))
         ->group(quality);
     app->add_option("--tiff-compression", o->tiffCompression, "TIFF compression: none, lzw, deflate (at its fastest level, with the predictor), zstd, jpeg")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"none", "lzw", "deflate", "zstd", "jpeg"}, CLI::ignore_case))
+        ->type_name("NAME")
+        ->default_str("deflate")
+        ->transform(NamedValue(TiffCompressionNames()))
         ->group(quality);
     app->add_option("--webp-quality", o->webpQuality, "WebP quality, 1 to 100")
         ->capture_default_str()
@@ -166,8 +214,9 @@ void DeclareOptions(CLI::App* app, CommandOptions* o) {
     app->add_option("--render", o->render,
                     "auto (the fastest path, pass by pass), reference (the original render), exact (banded,\n"
                     "bit-identical to reference) or fourier (by transform where it fits)")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"auto", "reference", "exact", "fourier"}, CLI::ignore_case))
+        ->type_name("NAME")
+        ->default_str("auto")
+        ->transform(NamedValue(RenderPathNames()))
         ->group(running);
     app->add_flag("-q,--quiet", o->quiet, "print errors only")->group(running);
     app->add_flag("--report-stages", o->reportStages, "a line as each file's reading, filtering and writing begins, and their times")
@@ -241,16 +290,23 @@ struct CompletionChoice {
 };
 const CompletionChoice kCompletionChoices[] = {
     {"threshold-type", "plain average weighted"},
-    {"render", "auto reference exact fourier"},
-    {"jpeg-subsampling", "auto 444 420"},
-    {"tiff-compression", "none lzw deflate zstd jpeg"},
     {"preset", "presets"},
     {"save-preset", "presets"},
     {"output", "folders"},
 };
 
+template <typename Value>
+std::string NamesOf(const NamedValues<Value>& values) {
+    std::string names;
+    for (const auto& named : values) names += (names.empty() ? "" : " ") + named.first;
+    return names;
+}
+
 std::string ChoiceOf(const std::string& option) {
     if (option == "format") return FormatNames(" ");
+    if (option == "render") return NamesOf(RenderPathNames());
+    if (option == "jpeg-subsampling") return NamesOf(SubsamplingNames());
+    if (option == "tiff-compression") return NamesOf(TiffCompressionNames());
     for (const CompletionChoice& choice : kCompletionChoices)
         if (option == choice.option && choice.words) return choice.words;
     return "";

@@ -11,6 +11,16 @@
 
 #include "cli/image_file.h"
 #include "core/filter_parameters.h"
+#include "render/render_stars.h"
+
+// The options whose values are names, each in one map: the parser checks and
+// converts with it (an unknown name is refused there), and the help and the
+// completions list its names.
+template <typename Value>
+using NamedValues = std::vector<std::pair<std::string, Value>>;
+const NamedValues<RenderPath>& RenderPathNames();
+const NamedValues<WriteOptions::TiffCompression>& TiffCompressionNames();
+const NamedValues<WriteOptions::Subsampling>& SubsamplingNames();
 
 struct CommandOptions {
     std::vector<std::string> positionals;
@@ -33,13 +43,13 @@ struct CommandOptions {
     bool version = false;
     int jobs = 1;
     int threads = 0;
-    std::string render = "auto";
+    RenderPath render = RenderPath::Auto;
     int64_t maxPixels = kDefaultMaxPixels;
     int jpegQuality = 92;
-    std::string jpegSubsampling = "auto";
+    WriteOptions::Subsampling jpegSubsampling = WriteOptions::Subsampling::Auto;
     bool progressive = false;
     int pngCompression = 1;
-    std::string tiffCompression = "deflate";
+    WriteOptions::TiffCompression tiffCompression = WriteOptions::TiffCompression::Deflate;
     int webpQuality = 92;
     bool webpLossless = false;
     std::string flatten;             // --flatten[=COLOUR]: the background colour; empty: not given

@@ -269,13 +269,6 @@ bool GatherParameters(const CommandOptions& options, FilterParameters* parameter
     return true;
 }
 
-RenderPath PathNamed(const std::string& name) {
-    if (name == "reference") return RenderPath::Reference;
-    if (name == "exact") return RenderPath::Exact;
-    if (name == "fourier") return RenderPath::Fourier;
-    return RenderPath::Auto;
-}
-
 // Build-time outputs made from the option declarations: the man page and the
 // completion scripts (glyra --write-docs FOLDER).
 int WriteDocuments(const CLI::App& app, const std::string& folder) {
@@ -295,19 +288,10 @@ RunSettings SettingsFrom(const CommandOptions& options) {
     settings.reading.maxPixels = options.maxPixels;
     settings.reading.acceptDamaged = options.acceptDamaged;
     settings.writing.jpegQuality = options.jpegQuality;
-    const std::string subsampling = options.jpegSubsampling;
-    settings.writing.jpegSubsampling = subsampling == "444"   ? WriteOptions::Subsampling::Off
-                                       : subsampling == "420" ? WriteOptions::Subsampling::On
-                                                              : WriteOptions::Subsampling::Auto;
+    settings.writing.jpegSubsampling = options.jpegSubsampling;
     settings.writing.progressive = options.progressive;
     settings.writing.pngCompression = options.pngCompression;
-    const std::map<std::string, WriteOptions::TiffCompression> tiff = {
-        {"none", WriteOptions::TiffCompression::None},       {"lzw", WriteOptions::TiffCompression::Lzw},
-        {"deflate", WriteOptions::TiffCompression::Deflate}, {"zstd", WriteOptions::TiffCompression::Zstd},
-        {"jpeg", WriteOptions::TiffCompression::Jpeg}};
-    std::string tiffName = options.tiffCompression;
-    for (char& c : tiffName) c = char(std::tolower(static_cast<unsigned char>(c)));
-    settings.writing.tiffCompression = tiff.count(tiffName) ? tiff.at(tiffName) : WriteOptions().tiffCompression;
+    settings.writing.tiffCompression = options.tiffCompression;
     settings.writing.webpQuality = options.webpQuality;
     settings.writing.webpLossless = options.webpLossless;
     settings.writing.strip = options.stripAll ? WriteOptions::Strip::All
@@ -432,9 +416,7 @@ std::string InapplicableOption(const CLI::App& app, const CommandOptions& option
                                const std::vector<PlannedFile>& plan) {
     std::set<ImageFormat> formats;
     for (const PlannedFile& file : plan) formats.insert(file.format);
-    std::string tiffCompression = options.tiffCompression;
-    for (char& c : tiffCompression) c = char(std::tolower(static_cast<unsigned char>(c)));
-    const bool jpegInTiff = tiffCompression == "jpeg";
+    const bool jpegInTiff = options.tiffCompression == WriteOptions::TiffCompression::Jpeg;
     const struct {
         const char* option;
         std::vector<ImageFormat> formats;
@@ -580,9 +562,7 @@ int main(int argc, char** argv) {
     // The jobs share the machine's cores; each render gets its share of them.
     const int jobs = std::max(1, std::min<int>(options.jobs, int(plan.size())));
     RenderOptions render;
-    std::string renderName = options.render;
-    for (char& c : renderName) c = char(std::tolower(static_cast<unsigned char>(c)));
-    render.path = PathNamed(renderName);
+    render.path = options.render;
     render.threads = options.threads > 0 ? options.threads : std::max(1, WorkerCount(0) / jobs);
     SetPassRenderOptions(render);
 

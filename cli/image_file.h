@@ -12,10 +12,9 @@
 
 #include "cli/exit_codes.h"
 #include "cli/image_format.h"
+#include "core/image_limits.h"
 #include "runner/host_image.h"
 
-// The widest and tallest image the filter interface can address.
-constexpr int32_t kMaxImageSide = 32767;
 // The default limit on the pixels of one image (--max-pixels).
 constexpr int64_t kDefaultMaxPixels = 100000000;
 

@@ -16,7 +16,9 @@ extern "C" {
 #include <new>
 #include <string>
 
+#include "core/image_limits.h"
 #include "core/parameter_names.h"
+#include "core/version.h"
 #include "core/parameter_table.h"
 #include "render/render_image.h"
 
@@ -84,8 +86,8 @@ void f0r_get_plugin_info(f0r_plugin_info_t* info) {
     info->plugin_type = F0R_PLUGIN_TYPE_FILTER;
     info->color_model = F0R_COLOR_MODEL_RGBA8888;
     info->frei0r_version = FREI0R_MAJOR_VERSION;
-    info->major_version = 0;
-    info->minor_version = 4;
+    info->major_version = GLYRA_VERSION_MAJOR;
+    info->minor_version = GLYRA_VERSION_MINOR;
     info->num_params = kParameterCount;
     info->explanation = "Star streaks: every pixel bright enough emits two to eight rays of light";
 }
@@ -135,6 +137,8 @@ void f0r_update(f0r_instance_t handle, double, const uint32_t* in, uint32_t* out
     if (!instance || !in || !out) return;
     const size_t pixels = size_t(instance->width) * size_t(instance->height);
     if (in != out) std::memcpy(out, in, pixels * 4);
+    // Frames larger than the filter takes pass through as they are, as the GEGL operation's images do.
+    if (!FitsImageLimits(instance->width, instance->height)) return;
     // RGBA bytes: the colour planes are rendered, the alpha byte passes through
     // (video frames are opaque, and a frei0r host composites by alpha itself).
     InterleavedImage shape;

@@ -17,14 +17,13 @@
 #include <vector>
 
 #include "core/checked_size.h"
+#include "core/image_limits.h"
 #include "core/parameter_names.h"
 #include "core/parameter_table.h"
 #include "render/render_image.h"
 
 namespace {
 
-// The widest and tallest image the renderer takes (its sizes are 16-bit in the plug-in).
-constexpr int32_t kMaxSide = 32767;
 
 struct GlyraStars {
     GeglOperationFilter parent;
@@ -99,9 +98,9 @@ gboolean Process(GeglOperation* operation, GeglBuffer* input, GeglBuffer* output
     const GeglRectangle whole = WholeInput(operation);
     const Babl* format = gegl_operation_get_format(operation, "output");
     if (whole.width <= 0 || whole.height <= 0) return TRUE;
-    if (whole.width > kMaxSide || whole.height > kMaxSide) {
+    if (whole.width > kMaxImageSide || whole.height > kMaxImageSide) {
         g_warning("glyra:stars: %d x %d pixels; the filter takes at most %d pixels a side, so the image is left as it is",
-                  whole.width, whole.height, kMaxSide);
+                  whole.width, whole.height, kMaxImageSide);
         gegl_buffer_copy(input, &whole, GEGL_ABYSS_NONE, output, &whole);
         return TRUE;
     }

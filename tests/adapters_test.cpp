@@ -10,10 +10,14 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
+#include <dlfcn.h>
+#include <frei0r.h>
 #include <vips/vips.h>
 
 #include "core/parameter_table.h"
+#include "core/version.h"
 #include "runner/recorded_parameters.h"
 #include "tests/command_test_support.h"
 #include "tests/test_support.h"
@@ -211,4 +215,30 @@ TEST(KdenliveEffect, DescribesEveryParameterOverItsOwnRange) {
     EXPECT_NE(xml.find("name=\"3\" default=\"0\" min=\"0\" max=\"359\" factor=\"359\" offset=\"0\""), std::string::npos);
     EXPECT_NE(xml.find("name=\"0\" default=\"50\" min=\"1\" max=\"100\" factor=\"99\" offset=\"1\""), std::string::npos);
     EXPECT_NE(xml.find("paramlist=\"plain;average;weighted\""), std::string::npos);
+}
+
+TEST(Frei0rFilter, FramesLargerThanTheFilterTakesPassThroughAndItsVersionIsTheProducts) {
+    void* module = dlopen(GLYRA_FREI0R_DIR "/glyra.so", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    using Init = int (*)();
+    using Info = void (*)(f0r_plugin_info_t*);
+    using Construct = f0r_instance_t (*)(unsigned int, unsigned int);
+    using Update = void (*)(f0r_instance_t, double, const uint32_t*, uint32_t*);
+    using Destruct = void (*)(f0r_instance_t);
+    reinterpret_cast<Init>(dlsym(module, "f0r_init"))();
+    f0r_plugin_info_t info{};
+    reinterpret_cast<Info>(dlsym(module, "f0r_get_plugin_info"))(&info);
+    EXPECT_EQ(info.major_version, GLYRA_VERSION_MAJOR);
+    EXPECT_EQ(info.minor_version, GLYRA_VERSION_MINOR);
+    for (unsigned width : {32767u, 33000u}) {
+        f0r_instance_t instance = reinterpret_cast<Construct>(dlsym(module, "f0r_construct"))(width, 2);
+        ASSERT_NE(instance, nullptr);
+        std::vector<uint32_t> in(size_t(width) * 2, 0xFF0A0A0Au), out(in.size(), 0);
+        in[width + 100] = 0xFFFFFFFFu;  // one light in a dark frame
+        reinterpret_cast<Update>(dlsym(module, "f0r_update"))(instance, 0, in.data(), out.data());
+        // Within the limit the light streaks; past it the frame is left as it was.
+        EXPECT_EQ(out == in, width > 32767u) << width;
+        reinterpret_cast<Destruct>(dlsym(module, "f0r_destruct"))(instance);
+    }
+    dlclose(module);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/command_line.h"
 #include "cli/parameter_values.h"
 #include "tests/command_test_support.h"
 
@@ -131,4 +132,34 @@ TEST_F(GlyraCommand, CompletionsOfferEveryOptionAndValuesOnlyWhereAnOptionTakesO
     if (std::system("command -v zsh >/dev/null") == 0) {
         EXPECT_EQ(std::system(("zsh -n " + Path("_glyra")).c_str()), 0) << "the zsh script parses";
     }
+}
+
+TEST(CommandLine, NamedValuesComeFromOneMapAndUnknownNamesAreRefusedWhileParsing) {
+    CLI::App app;
+    CommandOptions options;
+    DeclareOptions(&app, &options);
+    std::vector<std::string> arguments = {"out.tif", "in.png", "zstd", "--tiff-compression", "EXACT", "--render"};
+    app.parse(arguments);  // CLI11 takes them last first
+    EXPECT_EQ(options.render, RenderPath::Exact);
+    EXPECT_EQ(options.tiffCompression, WriteOptions::TiffCompression::Zstd);
+    for (const auto& [option, value] : {std::pair<std::string, std::string>{"--render", "fast"},
+                                        {"--render", "2"},
+                                        {"--tiff-compression", "gzip"},
+                                        {"--jpeg-subsampling", "422"}}) {
+        CLI::App again;
+        CommandOptions other;
+        DeclareOptions(&again, &other);
+        std::vector<std::string> refused = {"out.png", "in.png", value, option};
+        try {
+            again.parse(refused);
+            ADD_FAILURE() << option << " " << value << " was taken";
+        } catch (const CLI::ParseError& error) {
+            EXPECT_NE(std::string(error.what()).find("is not one of"), std::string::npos) << error.what();
+        }
+    }
+    // The completions offer exactly the map's names.
+    const std::string bash = BashCompletion(app);
+    for (const auto& [name, value] : RenderPathNames()) EXPECT_NE(bash.find(name), std::string::npos) << name;
+    EXPECT_NE(bash.find("'none lzw deflate zstd jpeg'"), std::string::npos);
+    EXPECT_NE(bash.find("'auto 444 420'"), std::string::npos);
 }
