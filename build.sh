@@ -54,12 +54,16 @@ run_tests() {
   build_preset fuzz
   echo "== building native32"
   build_preset native32
+  echo "== building tsan"
+  build_preset tsan
   echo "== native tests"
   ctest --test-dir build/native --output-on-failure -j2
   echo "== tests under AddressSanitizer and UBSan"
   ctest --test-dir build/asan --output-on-failure -j2
   echo "== the plug-in's tests as a 32-bit program under qemu-i386"
   ctest --test-dir build/native32 --output-on-failure -j2
+  echo "== the render's threads under ThreadSanitizer"
+  TSAN_OPTIONS="halt_on_error=1" build/tsan/glyra_tests --gtest_filter='ParallelWork*:FastRender*:RenderImage*'
   echo "== the fuzzers' corpus and regression inputs"
   bash fuzz/replay.sh build/fuzz
 }
