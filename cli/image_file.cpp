@@ -288,7 +288,7 @@ bool WriteTiffFile(const std::string& path, const ImageFile& image, const WriteO
     VipsImage* header = image.metadata ? image.metadata->header : nullptr;
     if (header && options.strip != WriteOptions::Strip::All) {
         metadata.icc = Blob(header, VIPS_META_ICC_NAME);
-        const StoredResolution& resolution = image.metadata->resolution;
+        const StoredResolution resolution = InClosestWholeUnit(image.metadata->resolution);
         if (resolution.present) {
             metadata.xResolution = resolution.x;
             metadata.yResolution = resolution.y;

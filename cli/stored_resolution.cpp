@@ -57,6 +57,23 @@ StoredResolution FromJpeg(const uint8_t* data, size_t size) {
 
 }  // namespace
 
+StoredResolution InClosestWholeUnit(const StoredResolution& resolution) {
+    StoredResolution whole = resolution;
+    const double inch = resolution.x * 2.54;
+    if (resolution.unit == StoredResolution::Unit::Centimetre &&
+        std::fabs(inch - std::round(inch)) < std::fabs(resolution.x - std::round(resolution.x))) {
+        // Per metre a file holds whole numbers: within a hundredth of a dot,
+        // the whole number per inch is what was meant.
+        const auto closest = [](double value) {
+            return std::fabs(value - std::round(value)) < 0.01 ? std::round(value) : value;
+        };
+        whole.unit = StoredResolution::Unit::Inch;
+        whole.x = closest(inch);
+        whole.y = closest(resolution.y * 2.54);
+    }
+    return whole;
+}
+
 StoredResolution ReadStoredResolution(ImageFormat format, const uint8_t* data, size_t size) {
     switch (format) {
         case ImageFormat::Png: return FromPng(data, size);
@@ -72,14 +89,9 @@ bool SetJpegDensity(const std::string& path, const StoredResolution& resolution)
                    : resolution.unit == StoredResolution::Unit::Inch       ? 1
                    : resolution.unit == StoredResolution::Unit::Centimetre ? 2
                                                                             : 0;
-    double xValue = resolution.x, yValue = resolution.y;
-    // JFIF holds whole numbers: a PNG's 11811 per metre is 300 per inch, not
-    // 118 per centimetre. The unit that rounds closer is taken.
-    if (unit == 2 && std::fabs(xValue * 2.54 - std::round(xValue * 2.54)) < std::fabs(xValue - std::round(xValue))) {
-        unit = 1;
-        xValue *= 2.54;
-        yValue *= 2.54;
-    }
+    const StoredResolution whole = InClosestWholeUnit(resolution);
+    if (whole.unit == StoredResolution::Unit::Inch && unit == 2) unit = 1;
+    const double xValue = whole.x, yValue = whole.y;
     const auto density = [&](double value) {
         return resolution.present ? uint32_t(std::lround(std::fmin(std::fmax(value, 1.0), 65535.0))) : 1u;
     };

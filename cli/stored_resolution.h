@@ -19,6 +19,11 @@ struct StoredResolution {
     double PerMetre(double value) const { return unit == Unit::Inch ? value / 0.0254 : value * 100.0; }
 };
 
+// The same resolution per inch where that is the closer to a whole number
+// (a PNG's 11811 per metre is 300 per inch, 118.11 per centimetre): formats
+// that store whole numbers or rationals keep it exactly so.
+StoredResolution InClosestWholeUnit(const StoredResolution& resolution);
+
 // PNG's pHYs, a JPEG's JFIF density; TIFF's resolution comes with its EXIF
 // (Exiv2 reads it) and WebP states none.
 StoredResolution ReadStoredResolution(ImageFormat format, const uint8_t* data, size_t size);

@@ -111,6 +111,13 @@ TEST_F(GlyraCommand, TheResolutionIsKeptAsTheInputStatedItAndNeverInvented) {
     std::ofstream(Path("jfif.jpg"), std::ios::binary)
         << bare.substr(0, 2) << std::string("\xff\xe0\x00\x10JFIF\x00\x01\x01\x01\x01\x2c\x01\x2c\x00\x00", 18)
         << bare.substr(2);
+    // A PNG's 11811 pixels per metre: 300 per inch exactly where the format holds inches.
+    ASSERT_EQ(Run(Path("jfif.jpg") + " " + Path("metres.png")).status, 0);
+    for (const char* format : {"tif", "jpg"}) {
+        const std::string out = Path(std::string("from-metres.") + format);
+        ASSERT_EQ(Run(Path("metres.png") + " " + out).status, 0);
+        EXPECT_EQ(ResolutionPerInch(Read(out)), 300.0) << format;
+    }
     for (const char* format : {"png", "tif", "jpg"}) {
         SCOPED_TRACE(format);
         const std::string out = Path(std::string("jfif-out.") + format);
