@@ -261,7 +261,7 @@ PngMetadata PngMetadataOf(VipsImage* header, const StoredResolution& resolution,
 }
 
 bool WritePngFile(const std::string& path, const ImageFile& image, const WriteOptions& options, std::string* error) {
-    FILE* file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    FILE* file = std::fopen(path.c_str(), "wb");  // always a regular file: streams get a temporary one
     if (!file) {
         *error = std::strerror(errno);
         return false;
@@ -274,9 +274,7 @@ bool WritePngFile(const std::string& path, const ImageFile& image, const WriteOp
     if (options.progress) progress = [&options](double done) { options.progress(int(done * 100)); };
     bool written = WritePng(file, pixels, metadata, options.pngCompression, options.progressive, progress,
                             options.cancelled, error);
-    if (path == "-") {
-        written = std::fflush(file) == 0 && written;
-    } else if (std::fclose(file) != 0 && written) {
+    if (std::fclose(file) != 0 && written) {
         *error = std::strerror(errno);
         written = false;
     }

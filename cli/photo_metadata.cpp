@@ -40,7 +40,7 @@ bool DescribesStorage(const Exiv2::Exifdatum& datum) {
     static const std::set<uint16_t> kStorageTags = {
         0x00fe, 0x00ff, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0107, 0x010a, 0x0111, 0x0115, 0x0116,
         0x0117, 0x011c, 0x013d, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014a, 0x0152, 0x0153, 0x0154,
-        0x0155, 0x015b, 0x0200, 0x0201, 0x0202, 0x02bc, 0x83bb, 0x8649, 0x8773, 0x0201};
+        0x0155, 0x015b, 0x0200, 0x0201, 0x0202, 0x02bc, 0x83bb, 0x8649, 0x8773};
     return datum.groupName() == "Image" && kStorageTags.count(datum.tag()) != 0;
 }
 
@@ -94,9 +94,10 @@ std::string EncodeXmp(const Exiv2::XmpData& xmp) {
     return packet;
 }
 
-// Splits XMP too large for one JPEG segment as Adobe's specification says:
-// the largest properties move to the extended part until the standard part
-// fits; the standard part names the extended one by its MD5.
+// Splits XMP too large for one JPEG segment into a standard and an extended
+// part: the largest properties move to the extended part until the standard
+// part fits; the standard part names the extended one by its MD5, which is
+// how readers find and join the extension segments.
 bool SplitXmp(const Exiv2::XmpData& whole, std::string* standard, std::string* extended, std::string* guid) {
     std::map<std::string, size_t> sizes;
     for (const Exiv2::Xmpdatum& datum : whole) sizes[TopProperty(datum.key())] += datum.toString().size() + 64;

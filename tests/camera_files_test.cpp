@@ -195,7 +195,7 @@ TEST_F(GlyraCommand, MetadataOverJpegsSegmentSizeIsKeptWholeOrNamedWhenLost) {
         ASSERT_EQ(Run(Path("long.jpg") + " " + out).status, 0);
         EXPECT_EQ(Tag(out, "XMP-dc:Description").size(), 150000u);
         EXPECT_EQ(Tag(out, "Warning"), "");
-        // JPEG splits it again, as the specification of extended XMP says; the others hold it whole.
+        // JPEG splits it again into standard and extension segments; the others hold it whole.
         EXPECT_EQ(Tag(out, "HasExtendedXMP").empty(), std::string(format) != "jpg");
     }
     // EXIF has no extension in JPEG: what does not fit its 64 kB is named, never lost silently.
