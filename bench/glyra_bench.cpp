@@ -32,7 +32,7 @@
 #include "bench/video_rows.h"
 #include "cli/image_file.h"
 #include "core/parameter_table.h"
-#include "pipeline/plane_conversion.h"
+#include "core/sample_math.h"
 #include "render/render_stars.h"
 #include "render/star_pattern.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "pipeline/plane_conversion.h"
+#include "core/sample_math.h"
 
 std::vector<std::vector<float>> MakeScenePlanes(const SceneShape& shape) {
     const size_t pixels = size_t(shape.width) * size_t(shape.height);

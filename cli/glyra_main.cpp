@@ -1,5 +1,5 @@
-// glyra: applies the star-streak filter to image files by driving the
-// plug-in's entry point exactly as a host does.
+// glyra: applies the star-streak filter to image files: read, filter through
+// the image operation at the file's own precision, write.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,10 +32,6 @@
 #include "cli/progress_display.h"
 #include "core/parallel_work.h"
 #include "core/parameter_table.h"
-#include "interface/result_codes.h"
-#include "pipeline/filter_pass.h"
-#include "plugin/dll_main.h"
-#include "plugin/plugin_main.h"
 
 namespace fs = std::filesystem;
 
@@ -77,6 +73,7 @@ int Complain(const std::string& message, int code) {
 // Everything a file's run needs from the command line.
 struct RunSettings {
     FilterParameters parameters;
+    RenderOptions render;
     ReadOptions reading;
     WriteOptions writing;
     bool verbose = false;
@@ -186,13 +183,14 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         };
         const double readSeconds = stageSeconds();
         ReportStage(settings, "filtering", file.input);
-        const OSErr result = ApplyFilter(&PluginMain, settings.parameters, &image, hooks);
+        const ImageReport pass = ApplyFilter(settings.parameters, settings.render, &image, hooks);
         const double filterSeconds = stageSeconds();
-        if (Stopped())
+        if (Stopped() || pass.status == RenderStatus::Cancelled)
             return fail(kExitCancelled, file.input + ": " + StopReason() + "; " + file.output + " was not written");
-        if (result == memFullErr) return fail(kExitTooLarge, file.input + ": not enough memory to filter it");
-        if (result != noErr)
-            return fail(kExitFilterFailed, file.input + ": the filter failed with result code " + std::to_string(result));
+        if (pass.status == RenderStatus::OutOfMemory)
+            return fail(kExitTooLarge, file.input + ": not enough memory to filter it");
+        if (pass.status != RenderStatus::Done)
+            return fail(kExitFilterFailed, file.input + ": the filter could not take this image");
 
         if (settings.flatten) FlattenAlpha(&image, settings.background);
         WriteOptions writing = settings.writing;
@@ -227,7 +225,6 @@ Failure ProcessFile(const PlannedFile& file, const RunSettings& settings, Memory
         std::string error;
         if (!CommitOutput(target, &error)) return fail(kExitCannotWrite, file.output + ": " + error);
         if (settings.reportStages) {
-            const PassTimings& pass = LastPassTimings();
             std::fprintf(stderr,
                          "glyra: times %s: read %.3f s, filter %.3f s (import %.3f, render %.3f, export %.3f), "
                          "write %.3f s\n",
@@ -551,9 +548,6 @@ int main(int argc, char** argv) {
         StopImageLibrary();
         return status;
     }
-    // The loader's call when the library is attached to the process.
-    DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
-
     std::vector<bool> skip(plan.size(), false);
     size_t skipped = 0;
     for (size_t i = 0; i < plan.size(); ++i)
@@ -564,7 +558,7 @@ int main(int argc, char** argv) {
     RenderOptions render;
     render.path = options.render;
     render.threads = options.threads > 0 ? options.threads : std::max(1, WorkerCount(0) / jobs);
-    SetPassRenderOptions(render);
+    settings.render = render;
 
     ProgressDisplay progress(!options.quiet && isatty(STDERR_FILENO) != 0);
     progress.StartBatch(plan.size() - skipped);

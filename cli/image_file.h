@@ -13,7 +13,7 @@
 #include "cli/exit_codes.h"
 #include "cli/image_format.h"
 #include "core/image_limits.h"
-#include "runner/host_image.h"
+#include "core/pixel_block.h"
 
 // The default limit on the pixels of one image (--max-pixels).
 constexpr int64_t kDefaultMaxPixels = 100000000;

@@ -36,6 +36,14 @@ inline uint16_t ExportSample16(float value) {
     return uint16_t(RoundAndClamp(double(value) * kFullScale16, kFullScale16));
 }
 
+// A 16-bit image file's sample (0..65535, the whole range) to the working
+// scale and back. Through float and back every value comes out as it went in.
+constexpr int32_t kFullScaleFile16 = 65535;
+inline float ImportFileSample16(uint16_t sample) { return float(double(sample) * (1.0 / kFullScaleFile16)); }
+inline uint16_t ExportFileSample16(float value) {
+    return uint16_t(RoundAndClamp(double(value) * kFullScaleFile16, kFullScaleFile16));
+}
+
 // A 16-bit host sample shown on an 8-bit display: the top eight of its fifteen
 // bits, full scale and above showing as 255.
 inline uint8_t DisplaySample16(uint16_t sample) { return sample >= kFullScale16 ? 255 : uint8_t(sample >> 7); }

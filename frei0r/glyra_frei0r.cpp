@@ -20,7 +20,7 @@ extern "C" {
 #include "core/parameter_names.h"
 #include "core/version.h"
 #include "core/parameter_table.h"
-#include "render/render_image.h"
+#include "render/image_operation.h"
 
 namespace {
 
@@ -141,13 +141,14 @@ void f0r_update(f0r_instance_t handle, double, const uint32_t* in, uint32_t* out
     if (!FitsImageLimits(instance->width, instance->height)) return;
     // RGBA bytes: the colour planes are rendered, the alpha byte passes through
     // (video frames are opaque, and a frei0r host composites by alpha itself).
-    InterleavedImage shape;
-    shape.width = int32_t(instance->width);
-    shape.height = int32_t(instance->height);
-    shape.channels = 3;
-    shape.stride = 4;
-    RenderImage8(instance->parameters, shape, reinterpret_cast<uint8_t*>(out), RenderOptions{}, {},
-                 &instance->workspace);
+    ImageView frame = PackedView(out, SampleFormat::U8, int32_t(instance->width), int32_t(instance->height), 3);
+    frame.pixelBytes = 4;
+    ImageRequest request;
+    request.parameters = instance->parameters;
+    request.workspace = &instance->workspace;
+    // A frame that cannot be rendered is shown as it came: the output only
+    // changes once the render has succeeded.
+    FilterImage(request, frame, frame);
 }
 
 }  // extern "C"

@@ -16,13 +16,13 @@
 #include "core/parameter_table.h"
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "plugin/plugin_main.h"
 #include "tests/fake_dialog.h"
 #include "tests/host_profiles.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 
 namespace {
 
@@ -161,7 +161,6 @@ void PlayHost(FuzzedDataProvider& in, const HostImage& image) {
     SetParameterDialogHandler(nullptr);
     SetAboutBoxHandler(nullptr);
     SetAlertHandler(nullptr);
-    SetPassRenderOptions(RenderOptions{});
     PlatformClearMessageQueue();
 }
 
@@ -180,11 +179,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t kinds[] = {HostKindOther, HostKindFireworks, HostKindPhotoshop, HostKindPremiere,
                              HostKindAfterEffects};
     ScopedHostKind kind(in.PickValueInArray(kinds));
-    RenderOptions options;
-    const RenderPath paths[] = {RenderPath::Auto, RenderPath::Reference, RenderPath::Exact, RenderPath::Fourier};
-    options.path = in.PickValueInArray(paths);
-    options.threads = in.ConsumeIntegralInRange(1, 3);
-    SetPassRenderOptions(options);
+    // Two values that once chose the render's path and threads, read and
+    // dropped so that the stored inputs keep their meaning: a host's plug-in
+    // always renders by its own choice.
+    in.ConsumeIntegral<uint8_t>();
+    in.ConsumeIntegralInRange(1, 3);
     ProcessFullWidthReference() = FullWidthReference{};
 
     const HostImage image = FuzzedImage(in);

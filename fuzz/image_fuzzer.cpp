@@ -11,10 +11,6 @@
 #include "cli/filter_run.h"
 #include "cli/image_file.h"
 #include "core/parameter_table.h"
-#include "interface/result_codes.h"
-#include "pipeline/filter_pass.h"
-#include "plugin/dll_main.h"
-#include "plugin/plugin_main.h"
 
 namespace {
 std::string gScratch;
@@ -28,10 +24,6 @@ std::string gScratch;
 extern "C" int LLVMFuzzerInitialize(int*, char*** argv) {
     std::string error;
     if (!StartImageLibrary((*argv)[0], &error)) return 1;
-    DLLMain(nullptr, DLL_PROCESS_ATTACH, nullptr);
-    RenderOptions options;
-    options.threads = 1;
-    SetPassRenderOptions(options);
     gScratch = "/tmp/glyra-image-fuzzer-" + std::to_string(getpid());
     return 0;
 }
@@ -52,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetDefaultParameters(&parameters);
     parameters.threshold = int16_t(choice & 1 ? 0 : 200);
     parameters.lineType = int16_t(1 + (choice >> 1) % 4);
-    if (ApplyFilter(&PluginMain, parameters, &image, FilterRunHooks{}) != noErr) return 0;
+    RenderOptions options;
+    options.threads = 1;
+    if (ApplyFilter(parameters, options, &image, FilterRunHooks{}).status != RenderStatus::Done) return 0;
 
     const ImageFormat formats[] = {ImageFormat::Png, ImageFormat::Jpeg, ImageFormat::Tiff, ImageFormat::Webp};
     WriteOptions writing;

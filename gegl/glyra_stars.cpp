@@ -20,7 +20,7 @@
 #include "core/image_limits.h"
 #include "core/parameter_names.h"
 #include "core/parameter_table.h"
-#include "render/render_image.h"
+#include "render/image_operation.h"
 
 namespace {
 
@@ -104,12 +104,8 @@ gboolean Process(GeglOperation* operation, GeglBuffer* input, GeglBuffer* output
         gegl_buffer_copy(input, &whole, GEGL_ABYSS_NONE, output, &whole);
         return TRUE;
     }
-    InterleavedImage shape;
-    shape.width = whole.width;
-    shape.height = whole.height;
-    shape.channels = babl_format_get_n_components(format);
-    shape.stride = shape.channels;
-    const int bytesPerSample = babl_format_get_bytes_per_pixel(format) / shape.channels;
+    const int channels = babl_format_get_n_components(format);
+    const int bytesPerSample = babl_format_get_bytes_per_pixel(format) / channels;
     size_t bytes = 0;
     if (!CheckedMultiply(size_t(whole.width) * size_t(whole.height), size_t(babl_format_get_bytes_per_pixel(format)),
                          &bytes)) {
@@ -126,13 +122,13 @@ gboolean Process(GeglOperation* operation, GeglBuffer* input, GeglBuffer* output
         return TRUE;
     }
     gegl_buffer_get(input, &whole, 1.0, format, samples.data(), GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-    const FilterParameters parameters = Self(operation)->parameters;
-    const RenderOptions options;  // the renderer's own threads and fast paths
-    const RenderStatus status =
-        bytesPerSample == 1
-            ? RenderImage8(parameters, shape, samples.data(), options)
-            : RenderImageFloat(parameters, shape, reinterpret_cast<float*>(samples.data()), options);
-    if (status != RenderStatus::Done) {
+    ImageRequest request;  // the renderer's own threads and fast paths
+    request.parameters = Self(operation)->parameters;
+    // The buffer is ours and is set into the output only after a render that succeeded.
+    request.outputOnlyOnSuccess = false;
+    const ImageView view = PackedView(samples.data(), bytesPerSample == 1 ? SampleFormat::U8 : SampleFormat::F32,
+                                      whole.width, whole.height, channels);
+    if (FilterImage(request, view, view).status != RenderStatus::Done) {
         g_warning("glyra:stars: not enough memory to render; the image is left as it is");
         gegl_buffer_copy(input, &whole, GEGL_ABYSS_NONE, output, &whole);
         return TRUE;

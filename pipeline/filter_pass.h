@@ -4,15 +4,18 @@
 
 #include "host/filter_globals.h"
 #include "pipeline/proxy_scale.h"
-#include "render/render_stars.h"
+#include "render/image_operation.h"
 
-// Runs one pass over globals->passRect. Leaves noErr after a pass that rendered
+// Runs one pass over globals->passRect through the image operation, with
+// the host's buffers as its views. Leaves noErr after a pass that rendered
 // and exported, userCanceledErr after a stop, memFullErr when memory cannot be
 // had, filterBadParameters without a parameter block, and paramErr when the
 // host's buffers do not cover the pass. Only a successful pass writes outData.
 // An empty pass rectangle changes nothing. previewState is the dialog's
-// preview state word during a preview, null otherwise.
-void RunFilterPass(FilterGlobals* globals, const int32_t* previewState);
+// preview state word during a preview, null otherwise. The report tells how
+// the pass went (the benchmark and the tests read it).
+ImageReport RunFilterPass(FilterGlobals* globals, const int32_t* previewState,
+                          const RenderOptions& options = RenderOptions{});
 
 // Sets inColumnBytes and outColumnBytes to bytes per sample x planes where the
 // host left them unset (0 or less).
@@ -20,20 +23,5 @@ void FillColumnBytes(FilterGlobals* globals);
 
 // The After Effects width reference: process-wide, shared by every instance,
 // as a host's reduced previews of one frame may come through any of them.
+// The host interface forces this one piece of shared state.
 FullWidthReference& ProcessFullWidthReference();
-
-// How passes render. Process-wide configuration that the command line (or a
-// test) sets before it runs the filter; the plug-in itself never changes it.
-void SetPassRenderOptions(const RenderOptions& options);
-const RenderOptions& PassRenderOptions();
-
-// Where the calling thread's last pass's time went, in seconds: reading the
-// host's samples into float planes, the render (highlights, stamping and
-// blending), and writing them back. Kept per thread, for the command's stage
-// report and the benchmark: files filtered at once each read their own.
-struct PassTimings {
-    double importSeconds = 0;
-    double renderSeconds = 0;
-    double exportSeconds = 0;
-};
-const PassTimings& LastPassTimings();

@@ -20,4 +20,5 @@ enum class RenderStatus {
     Done,
     OutOfMemory,
     Cancelled,
+    Invalid,  // the image views handed over do not describe an image the render takes
 };

@@ -18,7 +18,7 @@
 
 #include "core/parameter_table.h"
 #include "core/version.h"
-#include "runner/recorded_parameters.h"
+#include "tests/emulated_host/recorded_parameters.h"
 #include "tests/command_test_support.h"
 #include "tests/test_support.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 #include "interface/result_codes.h"
 #include "tests/test_support.h"
 #include "ui/alert_text.h"

@@ -11,7 +11,7 @@
 
 #include "core/allocation.h"
 #include "interface/result_codes.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "plugin/plugin_main.h"
 #include "tests/test_support.h"
 

@@ -6,7 +6,7 @@
 #include "tests/test_host.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
 #include "ui/preview_pane_rules.h"

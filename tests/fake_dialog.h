@@ -11,7 +11,7 @@
 
 #include "core/parameter_table.h"
 #include "pipeline/message_pump.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_state.h"
 

@@ -10,7 +10,6 @@
 
 #include "core/parallel_work.h"
 #include "core/parameter_table.h"
-#include "pipeline/plane_conversion.h"
 #include "render/fourier_stamping.h"
 #include "render/line_layout.h"
 #include "render/render_scratch.h"

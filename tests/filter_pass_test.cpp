@@ -8,9 +8,8 @@
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
 #include "pipeline/message_pump.h"
-#include "pipeline/plane_conversion.h"
 #include "pipeline/proxy_scale.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "tests/render_bench.h"
 #include "tests/test_support.h"
 
@@ -214,7 +213,7 @@ std::vector<uint8_t> AllPlanesAtOnce(const PassBench& bench, int planes, int byt
         bool Aborted() override { return false; }
         void Progress(int32_t, int32_t) override {}
     } checks;
-    EXPECT_EQ(RenderStars(settings, &set, &checks, PassRenderOptions()), RenderStatus::Done);
+    EXPECT_EQ(RenderStars(settings, &set, &checks, RenderOptions{}), RenderStatus::Done);
     std::vector<uint8_t> out = bench.out;
     for (int p = 0; p < planes; ++p)
         for (size_t k = 0; k < pixels; ++k) {

@@ -37,16 +37,15 @@ double Profile(int n, double o, double a0 = 0.5, double e0 = 343, double a2 = 0.
 double RoundHalfAway(double x) { return x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5); }
 
 // The expected file sample of a pixel at distance n along the one line of a
-// full-scale highlight, over a background sample s (host scale 0..1).
+// full-scale highlight, over a background sample s (0..1). Sixteen-bit files
+// are filtered on their whole 0..65535 range.
 uint16_t Expected(int n, double o, float background, int depth) {
     double v = n == 0 ? 1.0 : Profile(n - 1, o);
     if (v > 1) v = 1;
     if (v < 0) v = 0;
     const float s = n == 0 ? 1.0f : background;
     const float blended = float((1 - v) * double(s) + v);
-    if (depth == 8) return uint16_t(RoundHalfAway(double(blended) * 255));
-    const auto host = uint32_t(RoundHalfAway(double(blended) * 32768));
-    return uint16_t((host * 65535 + 16384) / 32768);
+    return uint16_t(RoundHalfAway(double(blended) * (depth == 8 ? 255 : 65535)));
 }
 
 }  // namespace
@@ -72,7 +71,7 @@ TEST_F(GlyraCommand, FiltersEveryPngColourTypeAndDepthAsTheFormulaSays) {
             const ImageFile filtered = Read(out);
             ASSERT_EQ(filtered.depth, depth);
             ASSERT_EQ(filtered.channels, channels);
-            const float s = depth == 16 ? float(5140 * 0.000030517578125) : float(40 * 0.00392156862745098);
+            const float s = depth == 16 ? float(10280 * (1.0 / 65535)) : float(40 * 0.00392156862745098);
             for (int32_t x = 0; x < width; ++x) {
                 for (int c = 0; c < colors; ++c)
                     ASSERT_EQ(filtered.Sample(size_t(x * channels + c)), Expected(std::abs(x - 20), phases[c], s, depth))

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/handle_services.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 namespace {
 

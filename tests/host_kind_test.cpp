@@ -3,7 +3,7 @@
 #include "host/module_instance.h"
 #include "plugin/dll_main.h"
 #include "host/host_kind.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "tests/test_support.h"
 
 TEST(HostKind, ExecutableNamesAreComparedExactly) {

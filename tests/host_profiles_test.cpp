@@ -14,12 +14,12 @@
 #include "interface/result_codes.h"
 #include "pipeline/filter_pass.h"
 #include "platform/win32.h"
-#include "runner/recorded_parameters.h"
+#include "tests/emulated_host/recorded_parameters.h"
 #include "tests/fake_dialog.h"
 #include "tests/host_profiles.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 
 namespace {
 
@@ -34,15 +34,12 @@ HostImage StarField() {
     return image;
 }
 
-// The same image filtered with these values by the reference render, in a
-// host that does everything as Photoshop does.
+// The same image filtered with these values in a host that does everything
+// as Photoshop does.
 HostImage ReferenceResult(const HostImage& image, const FilterParameters& values) {
-    const RenderOptions saved = PassRenderOptions();
-    SetPassRenderOptions(RenderOptions{RenderPath::Reference, 1});
     TestHost host(image, HostSettings{});
     host.SetScriptValues(RecordedParameters(values));
     const RunOutcome outcome = host.Run(Plugin(), false);
-    SetPassRenderOptions(saved);
     EXPECT_EQ(outcome.result, noErr);
     return host.Image();
 }

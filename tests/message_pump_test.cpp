@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "pipeline/message_pump.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 namespace {
 

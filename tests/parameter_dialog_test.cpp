@@ -9,7 +9,7 @@
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"
 #include "ui/ui_texts.h"
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 #include "ui/parameter_dialog.h"
 #include "ui/parameter_dialog_rules.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 TEST(PlatformGlobalMemory, CountsLocksAndAcceptsTheBlockAddress) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 32);

@@ -48,5 +48,6 @@ void RenderBench::Render(double scale) {
         case RenderStatus::Done: break;
         case RenderStatus::OutOfMemory: result = memFullErr; break;
         case RenderStatus::Cancelled: result = userCanceledErr; break;
+        case RenderStatus::Invalid: result = paramErr; break;
     }
 }

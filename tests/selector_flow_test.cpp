@@ -6,10 +6,10 @@
 #include "host/filter_globals.h"
 #include "host/handle_services.h"
 #include "interface/result_codes.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "tests/test_support.h"
 #include "ui/about_box.h"
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 #include "ui/parameter_dialog.h"
 
 namespace {

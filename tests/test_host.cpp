@@ -6,7 +6,7 @@
 
 #include "interface/result_codes.h"
 #include "platform/win32.h"
-#include "runner/script_descriptors.h"
+#include "tests/emulated_host/script_descriptors.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/filter_host.h"
+#include "tests/emulated_host/filter_host.h"
 
 struct HostSettings : FilterHostSettings {
     // Habits of real hosts (tests/host_profiles.h puts them together by host).

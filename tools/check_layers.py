@@ -21,9 +21,8 @@ ALLOWED = {
     "ui": {"interface", "platform", "core", "host", "pipeline"},
     "plugin": {"interface", "platform", "core", "host", "pipeline", "ui"},
     "resources": {"interface", "core", "ui"},
-    "runner": {"interface", "platform", "core"},
-    "cli": {"interface", "platform", "core", "runner", "render", "pipeline", "plugin"},
-    "samples": {"interface", "platform", "core", "runner", "cli"},
+    "cli": {"core", "render"},
+    "samples": {"core", "cli"},
     "gegl": {"core", "render"},
     "frei0r": {"core", "render"},
     "bench": None,  # benchmarks, tests and fuzz targets may use every layer

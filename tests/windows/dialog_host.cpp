@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/version.h"
-#include "runner/plugin_library.h"
+#include "tests/emulated_host/plugin_library.h"
 #include "tests/test_host.h"
 #include "ui/ui_texts.h"
 

@@ -16,16 +16,16 @@
 #include <string>
 #include <vector>
 
-#include "runner/recorded_parameters.h"
+#include "tests/emulated_host/recorded_parameters.h"
 #include "interface/result_codes.h"
-#include "runner/plugin_library.h"
+#include "tests/emulated_host/plugin_library.h"
 #include "tests/test_host.h"
 #include "tests/host_profiles.h"
 
 #if !defined(_WIN32)
 #include "plugin/dll_main.h"
 #include "plugin/plugin_main.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #endif
 
 namespace {

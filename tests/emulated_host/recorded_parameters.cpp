@@ -1,4 +1,4 @@
-#include "runner/recorded_parameters.h"
+#include "tests/emulated_host/recorded_parameters.h"
 
 #include "core/parameter_table.h"
 

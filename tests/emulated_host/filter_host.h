@@ -15,7 +15,7 @@
 
 #include "interface/about_record.h"
 #include "interface/filter_record.h"
-#include "runner/host_image.h"
+#include "tests/emulated_host/host_image.h"
 
 using PluginEntry = void(PI_CALL*)(int16_t selector, void* record, intptr_t* data, int16_t* result);
 

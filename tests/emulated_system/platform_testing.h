@@ -41,3 +41,9 @@ public:
     ForeignCodeScope& operator=(const ForeignCodeScope&) = delete;
 };
 bool InForeignCode();
+
+// The tests link their own heap blocks in place of core/allocation.cpp's:
+// when a check is set, it is asked before every allocation and a true answer
+// makes that allocation fail.
+using AllocationFailureCheck = bool (*)();
+void SetAllocationFailureCheck(AllocationFailureCheck check);

@@ -1,10 +1,10 @@
-#include "runner/script_descriptors.h"
+#include "tests/emulated_host/script_descriptors.h"
 
 #include <cstring>
 #include <memory>
 
 #include "interface/result_codes.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 namespace {
 

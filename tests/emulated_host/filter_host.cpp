@@ -1,13 +1,13 @@
-#include "runner/filter_host.h"
+#include "tests/emulated_host/filter_host.h"
 
 #include <algorithm>
 #include <cstring>
 #include <thread>
 
 #include "interface/result_codes.h"
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 #include "platform/win32.h"
-#include "runner/script_descriptors.h"
+#include "tests/emulated_host/script_descriptors.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/filter_parameters.h"
-#include "runner/filter_host.h"
+#include "tests/emulated_host/filter_host.h"
 
 // The thirteen values in key order, the threshold type as its enumerator.
 std::vector<ScriptValue> RecordedParameters(const FilterParameters& parameters);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runner/filter_host.h"
+#include "tests/emulated_host/filter_host.h"
 
 struct PluginLibrary {
     void* module = nullptr;

@@ -5,7 +5,7 @@
 #include <new>
 #include <unordered_map>
 
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 namespace {
 std::mutex gMutex;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "interface/descriptor_procs.h"
-#include "runner/filter_host.h"
+#include "tests/emulated_host/filter_host.h"
 
 struct FilterHost::Descriptors {
     PIDescriptorParameters parameters{};

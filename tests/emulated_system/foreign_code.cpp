@@ -1,4 +1,4 @@
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 namespace {
 thread_local int tForeignDepth = 0;

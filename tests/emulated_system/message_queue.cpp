@@ -5,7 +5,7 @@
 #include <mutex>
 #include <unordered_set>
 
-#include "platform/platform_testing.h"
+#include "tests/emulated_system/platform_testing.h"
 
 struct PlatformWindow {
     WNDPROC procedure;

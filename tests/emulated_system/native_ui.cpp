@@ -1,5 +1,5 @@
 // The dialogs and alerts of the native build, played by installed handlers.
-#include "ui/native/native_ui.h"
+#include "tests/emulated_system/native_ui.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "runner/plugin_library.h"
+#include "tests/emulated_host/plugin_library.h"
 
 #include <cstring>
 
