@@ -6,6 +6,7 @@
 #include "cli/photo_metadata.h"
 #include "cli/stored_resolution.h"
 #include "cli/file_integrity.h"
+#include "cli/image_metadata.h"
 #include "cli/tiff_writer.h"
 #include "core/allocation.h"
 
@@ -19,16 +20,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-
-// The metadata of an image, held in a header-only libvips image.
-struct ImageMetadata {
-    VipsImage* header = nullptr;          // colour profile, resolution, PNG texts
-    std::shared_ptr<PhotoMetadata> photo;  // EXIF, IPTC, XMP; null when the file has none
-    StoredResolution resolution;           // what the file itself states
-    ~ImageMetadata() {
-        if (header) g_object_unref(header);
-    }
-};
 
 namespace {
 
@@ -751,31 +742,4 @@ bool WriteImage(const std::string& path, const ImageFile& image, const WriteOpti
     if (!direct && !CopyToStream(filePath, path, &error))
         return failure->Set(kExitCannotWrite, shown + ": " + error);
     return true;
-}
-
-std::vector<uint8_t> MetadataBytes(const ImageFile& image, const std::string& name) {
-    if (!image.metadata || !image.metadata->header) return {};
-    VipsImage* header = image.metadata->header;
-    const GType type = vips_image_get_typeof(header, name.c_str());
-    if (!type) return {};
-    if (type == VIPS_TYPE_BLOB) return Blob(header, name.c_str());
-    const char* text = nullptr;
-    if ((type == G_TYPE_STRING || type == VIPS_TYPE_REF_STRING) &&
-        vips_image_get_string(header, name.c_str(), &text) == 0 && text)
-        return std::vector<uint8_t>(text, text + std::strlen(text));
-    return {};
-}
-
-double ResolutionPerInch(const ImageFile& image) {
-    if (!image.metadata || !image.metadata->resolution.present) return 0;
-    const StoredResolution& resolution = image.metadata->resolution;
-    return resolution.unit == StoredResolution::Unit::None ? 0 : resolution.PerInch(resolution.x);
-}
-
-int Orientation(const ImageFile& image) {
-    int orientation = 1;
-    if (image.metadata && image.metadata->header &&
-        vips_image_get_typeof(image.metadata->header, VIPS_META_ORIENTATION))
-        vips_image_get_int(image.metadata->header, VIPS_META_ORIENTATION, &orientation);
-    return orientation;
 }

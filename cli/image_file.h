@@ -92,9 +92,3 @@ bool ReadImageBytes(const std::vector<uint8_t>& bytes, const std::string& name, 
 
 // Writes the image in options.format to path ("-": standard output).
 bool WriteImage(const std::string& path, const ImageFile& image, const WriteOptions& options, Failure* failure);
-
-// For tests: a named piece of metadata as bytes (icc-profile-data, exif-data,
-// xmp-data, iptc-data, or any string field), and the resolution in pixels per inch.
-std::vector<uint8_t> MetadataBytes(const ImageFile& image, const std::string& name);
-double ResolutionPerInch(const ImageFile& image);
-int Orientation(const ImageFile& image);  // 1 when the file has none

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/image_inspection.h"
 #include "cli/memory_budget.h"
 #include "tests/command_test_support.h"
 

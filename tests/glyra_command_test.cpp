@@ -1,5 +1,4 @@
-// The glyra command end to end: files in, the plug-in through the runner,
-// files out. Expected pixels come from the streak formula written out here,
+// The glyra command end to end: files in, the filter, files out. Expected pixels come from the streak formula written out here,
 // not from the renderer.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,12 +11,19 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "cli/image_file.h"
+#include "cli/preset_file.h"
+#include "core/parameter_table.h"
+#include "interface/result_codes.h"
 #include "tests/command_test_support.h"
+#include "tests/emulated_host/recorded_parameters.h"
+#include "tests/test_host.h"
+#include "tests/test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -184,4 +190,54 @@ TEST_F(GlyraCommand, CtrlCCancelsAndLeavesNoOutputFile) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(fs::exists(out + ".partial"));
+}
+
+// The command and the plug-in in a host are one filter: randomised scenes and
+// parameters, every threshold type, gray and RGB with and without
+// transparency, filtered by both, differ in no sample at 8 bits.
+TEST_F(GlyraCommand, EightBitResultsEqualThePluginsInAHostSampleForSample) {
+    std::mt19937 random(2026);
+    int runs = 0;
+    for (int16_t thresholdType = 0; thresholdType < kThresholdTypeCount; ++thresholdType)
+        for (int channels = 1; channels <= 4; ++channels) {
+            FilterParameters parameters;
+            for (const ParameterInfo& info : kParameterTable)
+                parameters.*info.field =
+                    int16_t(std::uniform_int_distribution<int>(info.minimum, info.maximum)(random));
+            parameters.thresholdType = thresholdType;
+            parameters.threshold = int16_t(std::uniform_int_distribution<int>(200, 250)(random));
+            const int32_t width = std::uniform_int_distribution<int32_t>(40, 90)(random);
+            const int32_t height = std::uniform_int_distribution<int32_t>(30, 70)(random);
+            const int colors = channels >= 3 ? 3 : 1;
+            HostImage scene = MakeHostImage(width, height, 8, colors, channels == 2 || channels == 4);
+            ImageFile file = Blank(width, height, 8, channels, 0);
+            std::bernoulli_distribution bright(0.02);
+            std::uniform_int_distribution<int> dark(0, 220), lit(200, 255);
+            for (size_t i = 0; i < file.SampleCount(); ++i) {
+                const bool alpha = (channels == 2 || channels == 4) && i % size_t(channels) == size_t(colors);
+                const uint16_t value = uint16_t(alpha ? lit(random) : bright(random) ? lit(random) : dark(random));
+                file.SetSample(i, value);
+                scene.SetSample(i, value);
+            }
+            const std::string in = Path("scene.png"), out = Path("filtered.png"), preset = Path("values.toml");
+            Write(in, file);
+            std::ofstream(preset) << PresetText(parameters);
+            const CommandResult result = Run("--preset " + preset + " " + in + " " + out);
+            ASSERT_EQ(result.status, 0) << result.errors;
+
+            TestHost host(scene, HostSettings{});
+            host.SetScriptValues(RecordedParameters(parameters));
+            ASSERT_EQ(host.Run(Plugin(), false).result, noErr);
+            const std::vector<uint16_t> plugin = host.Image().Samples();
+            const ImageFile command = Read(out);
+            ASSERT_EQ(command.SampleCount(), plugin.size());
+            size_t differing = 0, changed = 0;
+            for (size_t i = 0; i < plugin.size(); ++i) {
+                differing += command.Sample(i) != plugin[i];
+                changed += plugin[i] != file.Sample(i);
+            }
+            EXPECT_EQ(differing, 0u) << "threshold type " << thresholdType << ", " << channels << " channels";
+            runs += changed > 0;
+        }
+    EXPECT_GT(runs, 6) << "most scenes drew streaks";
 }

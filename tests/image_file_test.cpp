@@ -13,6 +13,7 @@
 #include <random>
 
 #include "cli/image_file.h"
+#include "tests/image_inspection.h"
 #include "tests/command_test_support.h"
 
 namespace fs = std::filesystem;

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "cli/image_file.h"
+#include "tests/image_inspection.h"
 #include "tests/command_test_support.h"
 
 namespace fs = std::filesystem;
