@@ -63,34 +63,47 @@ void CompressRun(const PngPixels& pixels, int level, int32_t first, int32_t last
 }  // namespace
 
 bool CompressImageData(const PngPixels& pixels, int level, int workers, const std::function<void(double)>& progress,
-                       const std::function<bool()>& cancelled, std::vector<std::vector<uint8_t>>* pieces) {
+                       const std::function<bool()>& cancelled, const std::function<bool(std::vector<uint8_t>&)>& write,
+                       bool* writeFailed) {
+    *writeFailed = false;
     const int32_t runs = std::max<int32_t>(1, (pixels.height + kRowsPerRun - 1) / kRowsPerRun);
     std::vector<Run> done(static_cast<size_t>(runs));
+    std::vector<std::atomic<bool>> finished(static_cast<size_t>(runs));
+    // The zlib header: deflate with a 32 KB window, the fastest level's flag,
+    // and the check bits that make it a multiple of 31.
+    const uint8_t method = 0x78, flags = uint8_t(31 - (method * 256) % 31);
+    uLong adler = adler32(0, nullptr, 0);
+    int32_t next = 0;  // the first run not yet written
+    // Writes the runs finished in order so far, on the calling thread, and
+    // lets each go: only the runs under way and those waiting for an earlier
+    // one are held.
+    auto writeFinished = [&]() {
+        for (; next < runs && finished[size_t(next)].load(std::memory_order_acquire); ++next) {
+            Run& run = done[size_t(next)];
+            if (!run.ok) return false;
+            adler = adler32_combine(adler, run.adler, run.length);
+            if (next == 0) run.deflated.insert(run.deflated.begin(), {method, flags});
+            if (next == runs - 1)
+                for (int shift = 24; shift >= 0; shift -= 8) run.deflated.push_back(uint8_t(adler >> shift));
+            if (!write(run.deflated)) {
+                *writeFailed = true;
+                return false;
+            }
+            std::vector<uint8_t>().swap(run.deflated);
+        }
+        return true;
+    };
     ParallelJob job;
     job.items = runs;
     job.workers = workers;
     job.work = [&](int64_t item, int, const std::atomic<bool>&) {
         const int32_t first = int32_t(item) * kRowsPerRun, last = std::min(pixels.height, first + kRowsPerRun);
         CompressRun(pixels, level, first, last, item == runs - 1, &done[size_t(item)]);
+        finished[size_t(item)].store(true, std::memory_order_release);
     };
     job.checkPoint = [&](double share) {
         if (progress) progress(share);
-        return !(cancelled && cancelled());
+        return !(cancelled && cancelled()) && writeFinished();
     };
-    if (!RunParallel(job)) return false;
-
-    // The zlib header: deflate with a 32 KB window, the fastest level's flag,
-    // and the check bits that make it a multiple of 31.
-    const uint8_t method = 0x78, flags = uint8_t(31 - (method * 256) % 31);
-    uLong adler = adler32(0, nullptr, 0);
-    pieces->clear();
-    for (int32_t r = 0; r < runs; ++r) {
-        Run& run = done[size_t(r)];
-        if (!run.ok) return false;
-        adler = adler32_combine(adler, run.adler, run.length);
-        if (r == 0) run.deflated.insert(run.deflated.begin(), {method, flags});
-        pieces->push_back(std::move(run.deflated));
-    }
-    for (int shift = 24; shift >= 0; shift -= 8) pieces->back().push_back(uint8_t(adler >> shift));
-    return true;
+    return RunParallel(job) && writeFinished() && next == runs;
 }

@@ -14,9 +14,12 @@
 #include "cli/png_writer.h"
 
 // The zlib stream of a non-interlaced image with the Sub filter on every row,
-// compressed at `level` with run-length matching, in pieces to be written in
-// order (the first holds the zlib header, the last the checksum). Progress
-// gets the share of rows compressed; a true from `cancelled` stops it. False
-// when stopped or when zlib fails.
+// compressed at `level` with run-length matching, handed to `write` in
+// pieces in order (the first holds the zlib header, the last the checksum)
+// as soon as each is ready, on the calling thread: the whole stream is never
+// held. Progress gets the share of rows compressed; a true from `cancelled`
+// stops it. False when stopped, when zlib fails, or when `write` fails (then
+// *writeFailed is set).
 bool CompressImageData(const PngPixels& pixels, int level, int workers, const std::function<void(double)>& progress,
-                       const std::function<bool()>& cancelled, std::vector<std::vector<uint8_t>>* pieces);
+                       const std::function<bool()>& cancelled, const std::function<bool(std::vector<uint8_t>&)>& write,
+                       bool* writeFailed);

@@ -41,8 +41,7 @@ bool IccChunk(const std::vector<uint8_t>& profile, std::vector<uint8_t>* chunk) 
 // skips no destructor.
 bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
             const std::function<void(double)>* progress, const std::function<bool()>* cancelled,
-            std::vector<png_text>* texts, std::vector<uint8_t>* iccChunk,
-            const std::vector<std::vector<uint8_t>>* imageData, PngFailure* failure) {
+            std::vector<png_text>* texts, std::vector<uint8_t>* iccChunk, bool headerOnly, PngFailure* failure) {
     static const int kColorTypes[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                       PNG_COLOR_TYPE_RGB_ALPHA};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, failure, PngError, PngWarning);
@@ -82,12 +81,8 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
     }
     if (!texts->empty()) png_set_text(png, info, texts->data(), int(texts->size()));
     png_write_info(png, info);
-    if (imageData) {
-        // The image data compressed already: one IDAT chunk per piece, then
-        // IEND (nothing else follows the image data).
-        static const png_byte kIdat[] = "IDAT", kIend[] = "IEND";
-        for (const std::vector<uint8_t>& piece : *imageData) png_write_chunk(png, kIdat, piece.data(), piece.size());
-        png_write_chunk(png, kIend, nullptr, 0);
+    if (headerOnly) {
+        // The image data and IEND follow from WriteChunk.
         png_destroy_write_struct(&png, &info);
         return true;
     }
@@ -111,6 +106,17 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
+}
+
+// One chunk written as PNG frames it: length, type, data, CRC of type and data.
+bool WriteChunk(FILE* file, const char type[4], const uint8_t* data, size_t size) {
+    if (size > 0x7FFFFFFF) return false;
+    const uint8_t length[4] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)};
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+    if (size) crc = crc32(crc, data, uInt(size));
+    const uint8_t check[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
+    return std::fwrite(length, 1, 4, file) == 4 && std::fwrite(type, 1, 4, file) == 4 &&
+           (size == 0 || std::fwrite(data, 1, size, file) == size) && std::fwrite(check, 1, 4, file) == 4;
 }
 
 }  // namespace
@@ -137,19 +143,24 @@ bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, 
         *error = "cannot compress the colour profile";
         return false;
     }
-    // At the fast levels the rows are compressed on every core first; the
-    // other levels (adaptive filters) and interlaced images go row by row
-    // through libpng.
-    std::vector<std::vector<uint8_t>> imageData;
-    const bool compressedFirst = !interlace && compression <= 1;
-    if (compressedFirst && !CompressImageData(pixels, compression, WorkerCount(0), progress, cancelled, &imageData)) {
-        *error = cancelled && cancelled() ? "cancelled" : "cannot compress the image data";
+    // At the fast levels libpng writes the header, and the rows, compressed
+    // on every core, follow as IDAT chunks as they are ready; the other levels
+    // (adaptive filters) and interlaced images go row by row through libpng.
+    const bool onEveryCore = !interlace && compression <= 1;
+    PngFailure failure;
+    if (!Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &iccChunk, onEveryCore,
+                &failure)) {
+        *error = failure.message;
         return false;
     }
-    PngFailure failure;
-    if (Encode(file, pixels, metadata, compression, interlace, &progress, &cancelled, &texts, &iccChunk,
-               compressedFirst ? &imageData : nullptr, &failure))
-        return true;
-    *error = failure.message;
+    if (!onEveryCore) return true;
+    bool writeFailed = false;
+    const bool written = CompressImageData(
+        pixels, compression, WorkerCount(0), progress, cancelled,
+        [file](std::vector<uint8_t>& piece) { return WriteChunk(file, "IDAT", piece.data(), piece.size()); },
+        &writeFailed);
+    if (written && WriteChunk(file, "IEND", nullptr, 0)) return true;
+    *error = writeFailed || written ? "cannot write the image data" : cancelled && cancelled() ? "cancelled"
+                                                                                             : "cannot compress the image data";
     return false;
 }
