@@ -62,8 +62,9 @@ run_tests() {
   ctest --test-dir build/asan --output-on-failure -j2
   echo "== the plug-in's tests as a 32-bit program under qemu-i386"
   ctest --test-dir build/native32 --output-on-failure -j2
-  echo "== the render's threads under ThreadSanitizer"
-  TSAN_OPTIONS="halt_on_error=1" build/tsan/glyra_tests --gtest_filter='ParallelWork*:FastRender*:RenderImage*'
+  echo "== the render's threads and the command's batches under ThreadSanitizer"
+  TSAN_OPTIONS="halt_on_error=1" build/tsan/glyra_tests --gtest_filter='ParallelWork*:FastRender*:ImageOperation*'
+  bash tests/tsan_batch.sh build/tsan/glyra samples/night-harbour.png
   echo "== the fuzzers' corpus and regression inputs"
   bash fuzz/replay.sh build/fuzz
 }
