@@ -15,7 +15,7 @@
 
 #include "core/parameter_table.h"
 #include "interface/result_codes.h"
-#include "pipeline/filter_pass.h"
+#include "passes/filter_pass.h"
 #include "tests/emulated_system/platform_testing.h"
 #include "plugin/plugin_main.h"
 #include "tests/fake_dialog.h"

@@ -1,7 +1,7 @@
 #include "plugin/dll_main.h"
 
-#include "host/host_kind.h"
-#include "host/module_instance.h"
+#include "host_services/host_kind.h"
+#include "host_services/module_instance.h"
 
 // Process attach is the only write of the two process-wide values: the host
 // executable cannot change while the library is loaded, and the render's

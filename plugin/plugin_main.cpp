@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "host/filter_globals.h"
-#include "host/handle_services.h"
-#include "host/host_kind.h"
-#include "host/instance.h"
-#include "host/module_instance.h"
-#include "host/request_rects.h"
+#include "host_services/filter_globals.h"
+#include "host_services/handle_services.h"
+#include "host_services/host_kind.h"
+#include "host_services/instance.h"
+#include "host_services/module_instance.h"
+#include "host_services/request_rects.h"
 #include "plugin/selectors.h"
 #include "interface/result_codes.h"
 #include "platform/win32.h"

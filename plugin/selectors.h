@@ -1,7 +1,7 @@
 // The handlers of the six selectors.
 #pragma once
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 #include "interface/about_record.h"
 
 void DoAbout(const AboutRecord* about);

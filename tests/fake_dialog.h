@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/parameter_table.h"
-#include "pipeline/message_pump.h"
+#include "passes/message_pump.h"
 #include "tests/emulated_system/platform_testing.h"
 #include "ui/dialog_controls.h"
 #include "ui/dialog_state.h"

@@ -6,9 +6,9 @@
 #include <random>
 
 #include "interface/result_codes.h"
-#include "pipeline/filter_pass.h"
-#include "pipeline/message_pump.h"
-#include "pipeline/proxy_scale.h"
+#include "passes/filter_pass.h"
+#include "passes/message_pump.h"
+#include "passes/proxy_scale.h"
 #include "tests/emulated_system/platform_testing.h"
 #include "tests/render_bench.h"
 #include "tests/test_support.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/handle_services.h"
+#include "host_services/handle_services.h"
 #include "tests/emulated_system/platform_testing.h"
 
 namespace {

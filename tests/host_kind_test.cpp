@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "host/module_instance.h"
+#include "host_services/module_instance.h"
 #include "plugin/dll_main.h"
-#include "host/host_kind.h"
+#include "host_services/host_kind.h"
 #include "tests/emulated_system/platform_testing.h"
 #include "tests/test_support.h"
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <thread>
 
-#include "host/filter_globals.h"
-#include "host/handle_services.h"
+#include "host_services/filter_globals.h"
+#include "host_services/handle_services.h"
 #include "core/parameter_table.h"
-#include "host/parameter_block.h"
+#include "host_services/parameter_block.h"
 #include "interface/result_codes.h"
-#include "pipeline/filter_pass.h"
+#include "passes/filter_pass.h"
 #include "platform/win32.h"
 #include "tests/emulated_host/recorded_parameters.h"
 #include "tests/fake_dialog.h"

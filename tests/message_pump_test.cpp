@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "pipeline/message_pump.h"
+#include "passes/message_pump.h"
 #include "tests/emulated_system/platform_testing.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // selector flow: Parameters, Start with the dialog, Continue, Finish.
 #include <gtest/gtest.h>
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 #include "interface/result_codes.h"
-#include "pipeline/preview_render.h"
+#include "passes/preview_render.h"
 #include "tests/fake_dialog.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 #include "interface/result_codes.h"
-#include "pipeline/message_pump.h"
-#include "pipeline/preview_render.h"
+#include "passes/message_pump.h"
+#include "passes/preview_render.h"
 #include "tests/fake_dialog.h"
 #include "tests/test_support.h"
 #include "ui/dialog_ids.h"

@@ -1,8 +1,8 @@
 #include "tests/render_bench.h"
 
-#include "host/parameter_block.h"
+#include "host_services/parameter_block.h"
 #include "interface/result_codes.h"
-#include "pipeline/host_checks.h"
+#include "passes/host_checks.h"
 
 std::vector<std::pair<int32_t, int32_t>> RenderBench::progress;
 int RenderBench::abortCalls = 0;

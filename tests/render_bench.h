@@ -7,7 +7,7 @@
 
 #include "core/parameter_table.h"
 #include "core/work_planes.h"
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 #include "render/render_stars.h"
 
 struct RenderBench {

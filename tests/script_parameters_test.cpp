@@ -1,9 +1,9 @@
 // Reading and writing the parameters through the host's scripting descriptors.
 #include <gtest/gtest.h>
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 #include "core/parameter_table.h"
-#include "host/script_parameters.h"
+#include "host_services/script_parameters.h"
 #include "interface/result_codes.h"
 #include "tests/test_support.h"
 

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "host/filter_globals.h"
-#include "host/handle_services.h"
+#include "host_services/filter_globals.h"
+#include "host_services/handle_services.h"
 #include "interface/result_codes.h"
 #include "tests/emulated_system/platform_testing.h"
 #include "tests/test_support.h"

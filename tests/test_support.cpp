@@ -2,7 +2,7 @@
 
 #include <iconv.h>
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 
 HostImage SmallImage(int32_t width, int32_t height, int depth, int colorPlanes, bool hasTransparency) {
     HostImage image = MakeHostImage(width, height, depth, colorPlanes, hasTransparency);

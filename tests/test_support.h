@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/filter_parameters.h"
-#include "host/host_kind.h"
+#include "host_services/host_kind.h"
 #include "plugin/plugin_main.h"
 #include "tests/test_host.h"
 

@@ -18,11 +18,11 @@ ALLOWED = {
     "interface": set(),
     "platform": {"interface"},
     "core": {"interface"},
-    "host": {"interface", "platform", "core"},
+    "host_services": {"interface", "platform", "core"},
     "render": {"core"},
-    "pipeline": {"interface", "platform", "core", "host", "render"},
-    "ui": {"interface", "platform", "core", "host", "pipeline"},
-    "plugin": {"interface", "platform", "core", "host", "pipeline", "ui"},
+    "passes": {"interface", "platform", "core", "host_services", "render"},
+    "ui": {"interface", "platform", "core", "host_services", "passes"},
+    "plugin": {"interface", "platform", "core", "host_services", "passes", "ui"},
     "resources": {"interface", "core", "ui"},
     "cli": {"core", "render"},
     "samples": {"core", "cli"},
@@ -98,13 +98,13 @@ def self_test() -> bool:
     import tempfile
     with tempfile.TemporaryDirectory() as temp:
         root = pathlib.Path(temp)
-        for folder in ("core", "render", "host"):
+        for folder in ("core", "render", "host_services"):
             (root / folder).mkdir()
         (root / "core" / "a.h").write_text('#pragma once\n')
         (root / "render" / "b.cpp").write_text('#include "core/a.h"\n')
         if faults_in(root):
             return False
-        (root / "render" / "c.cpp").write_text('  #  include "host/d.h"\n')
+        (root / "render" / "c.cpp").write_text('  #  include "host_services/d.h"\n')
         if len(faults_in(root)) != 1:
             return False
     good = "\n".join(f"build {o}: CXX_LINKER__x a.o | libglyra_core.a\n  LINK_LIBRARIES = libglyra_core.a" for o in LINKS)

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "core/filter_parameters.h"
-#include "host/filter_globals.h"
-#include "pipeline/preview_render.h"
+#include "host_services/filter_globals.h"
+#include "passes/preview_render.h"
 #include "ui/dialog_controls.h"
 #include "ui/ui_texts.h"
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "interface/result_codes.h"
-#include "pipeline/message_pump.h"
-#include "pipeline/preview_render.h"
+#include "passes/message_pump.h"
+#include "passes/preview_render.h"
 #include "platform/win32.h"
 #include "ui/dialog_ids.h"
 #include "ui/preview_scheduling.h"

@@ -1,7 +1,7 @@
 #include "ui/preview_scheduling.h"
 
-#include "pipeline/message_pump.h"
-#include "pipeline/preview_render.h"
+#include "passes/message_pump.h"
+#include "passes/preview_render.h"
 #include "platform/win32.h"
 
 void RequestPreview(ParameterDialogState* dialog) {

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 #include "interface/about_record.h"
 
 // Plays the parameter dialog: edits the parameters and leaves noErr or

@@ -2,7 +2,7 @@
 // click anywhere closes; Enter and Escape do not.
 #include <windows.h>
 
-#include "host/module_instance.h"
+#include "host_services/module_instance.h"
 #include "ui/about_box.h"
 #include "ui/dialog_ids.h"
 #include "ui/win32/wide_text.h"

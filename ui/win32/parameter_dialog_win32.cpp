@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "host/module_instance.h"
+#include "host_services/module_instance.h"
 #include "interface/result_codes.h"
 #include "ui/dialog_ids.h"
 #include "ui/parameter_dialog.h"

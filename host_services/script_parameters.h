@@ -2,7 +2,7 @@
 // descriptors, so that actions record and replay the filter.
 #pragma once
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 
 // True when the host offers descriptor procs of the expected versions with
 // the complete read table.

@@ -2,8 +2,8 @@
 // renderer, and back into the host's output buffer.
 #pragma once
 
-#include "host/filter_globals.h"
-#include "pipeline/proxy_scale.h"
+#include "host_services/filter_globals.h"
+#include "passes/proxy_scale.h"
 #include "render/image_operation.h"
 
 // Runs one pass over globals->passRect through the image operation, with

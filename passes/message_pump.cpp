@@ -1,4 +1,4 @@
-#include "pipeline/message_pump.h"
+#include "passes/message_pump.h"
 
 #include "platform/win32.h"
 

@@ -1,11 +1,11 @@
-#include "pipeline/preview_render.h"
+#include "passes/preview_render.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "interface/result_codes.h"
-#include "pipeline/filter_pass.h"
+#include "passes/filter_pass.h"
 #include "core/sample_math.h"
 
 namespace {

@@ -1,7 +1,7 @@
-#include "host/parameter_block.h"
+#include "host_services/parameter_block.h"
 
 #include "core/parameter_table.h"
-#include "host/handle_services.h"
+#include "host_services/handle_services.h"
 
 bool ParameterHandleTooShort(const FilterRecord* record) {
     if (!record || !record->parameters) return false;

@@ -1,6 +1,6 @@
-#include "pipeline/host_checks.h"
+#include "passes/host_checks.h"
 
-#include "pipeline/message_pump.h"
+#include "passes/message_pump.h"
 
 bool HostChecks::StopRequested() { return PumpMessages(previewState_); }
 

@@ -1,12 +1,12 @@
-#include "pipeline/filter_pass.h"
+#include "passes/filter_pass.h"
 
 #include <algorithm>
 
-#include "host/host_kind.h"
-#include "host/parameter_block.h"
+#include "host_services/host_kind.h"
+#include "host_services/parameter_block.h"
 #include "interface/result_codes.h"
-#include "pipeline/host_checks.h"
-#include "pipeline/message_pump.h"
+#include "passes/host_checks.h"
+#include "passes/message_pump.h"
 
 namespace {
 

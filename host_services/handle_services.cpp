@@ -1,4 +1,4 @@
-#include "host/handle_services.h"
+#include "host_services/handle_services.h"
 
 #include <cstring>
 

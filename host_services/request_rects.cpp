@@ -1,4 +1,4 @@
-#include "host/request_rects.h"
+#include "host_services/request_rects.h"
 
 void SetRectLTRB(Rect* rect, int16_t left, int16_t top, int16_t right, int16_t bottom) {
     if (!rect) return;

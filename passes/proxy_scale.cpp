@@ -1,4 +1,4 @@
-#include "pipeline/proxy_scale.h"
+#include "passes/proxy_scale.h"
 
 #include <cmath>
 

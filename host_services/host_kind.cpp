@@ -1,4 +1,4 @@
-#include "host/host_kind.h"
+#include "host_services/host_kind.h"
 
 #include <cstring>
 

@@ -2,8 +2,8 @@
 // chosen zoom around the view centre, as 8-bit samples with a mask.
 #pragma once
 
-#include "host/filter_globals.h"
-#include "pipeline/message_pump.h"
+#include "host_services/filter_globals.h"
+#include "passes/message_pump.h"
 
 // The dialog's preview as the pipeline sees it; the dialog owns it.
 struct PreviewSession {

@@ -1,7 +1,7 @@
-#include "host/script_parameters.h"
+#include "host_services/script_parameters.h"
 
-#include "host/handle_services.h"
-#include "host/parameter_block.h"
+#include "host_services/handle_services.h"
+#include "host_services/parameter_block.h"
 #include "core/parameter_table.h"
 #include "interface/result_codes.h"
 

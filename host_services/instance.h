@@ -1,7 +1,7 @@
 // Per-run initialisation of the globals.
 #pragma once
 
-#include "host/filter_globals.h"
+#include "host_services/filter_globals.h"
 
 // Switches padding support off, forgets the preview buffers (without freeing
 // them), works out hasTransparency and makes a default parameter block when

@@ -1,7 +1,7 @@
-#include "host/instance.h"
+#include "host_services/instance.h"
 
-#include "host/handle_services.h"
-#include "host/parameter_block.h"
+#include "host_services/handle_services.h"
+#include "host_services/parameter_block.h"
 #include "interface/result_codes.h"
 
 void InitInstance(FilterGlobals* globals) {

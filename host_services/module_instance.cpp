@@ -1,0 +1,3 @@
+#include "host_services/module_instance.h"
+
+HINSTANCE ModuleInstance = nullptr;
