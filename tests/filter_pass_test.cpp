@@ -13,30 +13,6 @@
 #include "tests/render_bench.h"
 #include "tests/test_support.h"
 
-TEST(PlaneConversion, EightAndSixteenBitSamplesSurviveTheRoundTrip) {
-    for (int s : {0, 1, 128, 254, 255}) EXPECT_EQ(ExportSample8(ImportSample8(uint8_t(s))), s) << s;
-    EXPECT_EQ(ImportSample8(255), 1.0f);
-    EXPECT_EQ(ImportSample8(0), 0.0f);
-    for (int s : {0, 1, 16384, 32767, 32768}) EXPECT_EQ(ExportSample16(ImportSample16(uint16_t(s))), s) << s;
-    EXPECT_EQ(ImportSample16(32768), 1.0f);
-    EXPECT_EQ(ImportSample16(40000), 1.220703125f);
-    EXPECT_EQ(ExportSample16(ImportSample16(40000)), 32768);
-    for (int s = 0; s <= 255; ++s) ASSERT_EQ(ExportSample8(ImportSample8(uint8_t(s))), s);
-}
-
-TEST(PlaneConversion, ExportRoundsHalvesAwayFromZeroAndClamps) {
-    EXPECT_EQ(ExportSample8(-0.1f), 0);
-    EXPECT_EQ(ExportSample8(1.5f), 255);
-    EXPECT_EQ(ExportSample16(1.5f), 32768);
-    EXPECT_EQ(ExportSample16(-0.1f), 0);
-    EXPECT_EQ(ExportSample8(0.5f), 128);
-    EXPECT_EQ(ExportSample16(0.5f), 16384);
-    EXPECT_EQ(ExportSample8(std::nanf("")), 0) << "a value that is not a number never reaches a sample";
-    EXPECT_EQ(ExportSample16(std::nanf("")), 0);
-    EXPECT_EQ(ExportSample8(INFINITY), 255);
-    EXPECT_EQ(ExportSample8(-INFINITY), 0);
-}
-
 namespace {
 
 // A host buffer of interleaved pixels with a pass over part of it.
@@ -148,40 +124,6 @@ TEST(FilterPass, MoreThanEightHostPlanesTouchOnlyTheFirstEight) {
             EXPECT_EQ(bench.out[at + 8], 0xEE);
             EXPECT_EQ(bench.out[at + 9], 0xEE);
         }
-}
-
-TEST(ProxyScale, FollowsAnyWidthThatIsNeitherAHalfNorAQuarterOfTheReference) {
-    auto sequence = [](std::vector<int16_t> widths) {
-        FullWidthReference reference;
-        std::vector<double> scales;
-        for (int16_t width : widths) scales.push_back(ProxyScale(width, &reference));
-        return scales;
-    };
-    EXPECT_EQ(sequence({640, 320, 160, 640}), (std::vector<double>{1.0, 0.5, 0.25, 1.0}));
-    EXPECT_EQ(sequence({320, 640}), (std::vector<double>{1.0, 1.0}));
-    EXPECT_EQ(sequence({641, 161, 321}), (std::vector<double>{1.0, 0.25, 0.5}));
-    EXPECT_EQ(sequence({640, 500, 250, 160}), (std::vector<double>{1.0, 1.0, 0.5, 1.0}))
-        << "a narrower width that is no fraction of the reference replaces it";
-}
-
-TEST(ProxyScale, AfterEffectsPreviewsKeepTheStreakLengthOfTheFullFrame) {
-    ScopedHostKind afterEffects(HostKindAfterEffects);
-    ProcessFullWidthReference() = FullWidthReference{};
-    auto lit = [](int32_t width) {
-        HostImage image = MakeHostImage(width, 1, 8, 1, false);
-        image.Set(0, 0, 0, 255);
-        return image;
-    };
-    HostSettings settings;
-    settings.offerDescriptors = false;
-    TestHost full(lit(200), settings);
-    full.Run(Plugin(), false);
-    TestHost half(lit(100), settings);
-    half.Run(Plugin(), false);
-    // Pixel k of the half-size frame reads the profile at 2(k - 1): as pixel 2k - 1 of the full frame.
-    for (int32_t k = 2; k < 40; ++k)
-        EXPECT_EQ(half.Image().At(0, k, 0), full.Image().At(0, 2 * k - 1, 0)) << k;
-    ProcessFullWidthReference() = FullWidthReference{};
 }
 
 namespace {
