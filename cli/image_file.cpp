@@ -86,17 +86,7 @@ void CopyMetadata(VipsImage* from, VipsImage* to) {
 }
 
 // The loaders the command trusts with its input.
-bool LoaderAllowed(const char* loader, ImageFormat* format) {
-    if (!loader) return false;
-    const std::string name = loader;
-    auto starts = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
-    if (starts("VipsForeignLoadPng")) *format = ImageFormat::Png;
-    else if (starts("VipsForeignLoadJpeg")) *format = ImageFormat::Jpeg;
-    else if (starts("VipsForeignLoadTiff")) *format = ImageFormat::Tiff;
-    else if (starts("VipsForeignLoadWebp")) *format = ImageFormat::Webp;
-    else return false;
-    return true;
-}
+bool LoaderAllowed(const char* loader, ImageFormat* format) { return FormatFromLoader(loader, format); }
 
 struct ProgressHook {
     std::function<void(int)> report;
@@ -363,7 +353,7 @@ bool StartImageLibrary(const char* argv0, std::string* error) {
     // does not trust with hostile files.
     vips_block_untrusted_set(TRUE);
     vips_operation_block_set("VipsForeignLoad", TRUE);
-    for (const char* loader : {"VipsForeignLoadPng", "VipsForeignLoadJpeg", "VipsForeignLoadTiff", "VipsForeignLoadWebp"})
+    for (const char* loader : FormatLoaders())
         vips_operation_block_set(loader, FALSE);
     vips_cache_set_max(0);  // each image is read once: nothing to keep
     StartPhotoMetadata();

@@ -18,13 +18,14 @@ struct FormatInfo {
     bool sixteenBits;
     bool alpha;
     int32_t maxSide;  // the widest and tallest image the format can hold
+    const char* loader;  // the libvips loader class that reads it (its names begin so)
 };
 
 const FormatInfo kFormats[] = {
-    {ImageFormat::Png, "PNG", "png", {"png", nullptr, nullptr}, true, true, 0x7fffffff},
-    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpeg", "jpg", nullptr}, false, false, 65535},
-    {ImageFormat::Tiff, "TIFF", "tif", {"tiff", "tif", nullptr}, true, true, 0x7fffffff},
-    {ImageFormat::Webp, "WebP", "webp", {"webp", nullptr, nullptr}, false, true, 16383},
+    {ImageFormat::Png, "PNG", "png", {"png", nullptr, nullptr}, true, true, 0x7fffffff, "VipsForeignLoadPng"},
+    {ImageFormat::Jpeg, "JPEG", "jpg", {"jpeg", "jpg", nullptr}, false, false, 65535, "VipsForeignLoadJpeg"},
+    {ImageFormat::Tiff, "TIFF", "tif", {"tiff", "tif", nullptr}, true, true, 0x7fffffff, "VipsForeignLoadTiff"},
+    {ImageFormat::Webp, "WebP", "webp", {"webp", nullptr, nullptr}, false, true, 16383, "VipsForeignLoadWebp"},
 };
 
 const FormatInfo& Info(ImageFormat format) {
@@ -71,4 +72,21 @@ std::vector<std::string> AcceptedFormatNames() {
         for (const char* name : info.names)
             if (name) names.push_back(name);
     return names;
+}
+
+std::vector<const char*> FormatLoaders() {
+    std::vector<const char*> loaders;
+    for (const FormatInfo& info : kFormats) loaders.push_back(info.loader);
+    return loaders;
+}
+
+bool FormatFromLoader(const char* loader, ImageFormat* format) {
+    if (!loader) return false;
+    const std::string name = loader;
+    for (const FormatInfo& info : kFormats)
+        if (name.rfind(info.loader, 0) == 0) {
+            *format = info.format;
+            return true;
+        }
+    return false;
 }

@@ -26,3 +26,8 @@ int32_t FormatMaxSide(ImageFormat format);        // WebP: 16383 pixels a side
 // accepted (with "jpg", "tif" and the like), for the option parser.
 std::string FormatNames(const char* separator);
 std::vector<std::string> AcceptedFormatNames();
+
+// The libvips loaders the command trusts with its input, one per format, and
+// the format a loader (any of its variants: file, buffer, source) reads.
+std::vector<const char*> FormatLoaders();
+bool FormatFromLoader(const char* loader, ImageFormat* format);

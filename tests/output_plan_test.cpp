@@ -1,4 +1,5 @@
-// Output names from patterns and folders, before any file is touched.
+// Output names from patterns and folders, before any file is touched, and
+// the table of formats they come from.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -52,4 +53,22 @@ TEST(OutputPlan, NamesFromPatternsAndFolders) {
     request.output = folder + "/{foo}";
     EXPECT_FALSE(PlanOutputs(request, &plan, &error));
     EXPECT_NE(error.find("{foo}"), std::string::npos) << error;
+}
+
+// One table of formats answers for names, extensions and the loaders trusted
+// with input; a loader outside it (GIF, SVG, PDF, ...) reads nothing.
+TEST(ImageFormats, NamesAndLoadersComeFromOneTable) {
+    ImageFormat format = ImageFormat::Png;
+    ASSERT_EQ(FormatLoaders().size(), 4u);
+    for (const char* loader : FormatLoaders()) {
+        ASSERT_TRUE(FormatFromLoader((std::string(loader) + "File").c_str(), &format)) << loader;
+        ImageFormat named = ImageFormat::Png;
+        ASSERT_TRUE(FormatFromName(FormatExtension(format), &named)) << loader;
+        EXPECT_EQ(named, format);
+    }
+    EXPECT_TRUE(FormatFromLoader("VipsForeignLoadWebpBuffer", &format));
+    EXPECT_EQ(format, ImageFormat::Webp);
+    for (const char* foreign : {"VipsForeignLoadGifFile", "VipsForeignLoadSvgFile", "VipsForeignLoadPdfFile", ""})
+        EXPECT_FALSE(FormatFromLoader(foreign, &format)) << foreign;
+    EXPECT_FALSE(FormatFromLoader(nullptr, &format));
 }
