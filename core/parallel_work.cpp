@@ -1,5 +1,6 @@
 #include "core/parallel_work.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -108,4 +109,17 @@ bool RunParallel(const ParallelJob& job) {
     if (state.failure) std::rethrow_exception(state.failure);
     if (stopped) return false;
     return CheckPoint(job, state.finished.load());
+}
+
+bool RunOverRows(int32_t height, int32_t rowsPerItem, int workers, const std::function<bool(double done)>& checkPoint,
+                 const std::function<void(int32_t first, int32_t last)>& rows) {
+    ParallelJob job;
+    job.items = (int64_t(height) + rowsPerItem - 1) / rowsPerItem;
+    job.workers = workers;
+    job.checkPoint = checkPoint;
+    job.work = [&](int64_t item, int, const std::atomic<bool>&) {
+        const int32_t first = int32_t(item * rowsPerItem);
+        rows(first, int32_t(std::min<int64_t>(height, int64_t(first) + rowsPerItem)));
+    };
+    return RunParallel(job);
 }

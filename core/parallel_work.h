@@ -33,5 +33,11 @@ struct ParallelJob {
 // thread is ever left running, and no exception ends the process.
 bool RunParallel(const ParallelJob& job);
 
+// Runs rows(first, last) over the rows 0 .. height - 1 in blocks of
+// rowsPerItem, one block per item of a job on `workers` workers, with the
+// check point as RunParallel runs it. Returns what RunParallel returns.
+bool RunOverRows(int32_t height, int32_t rowsPerItem, int workers, const std::function<bool(double done)>& checkPoint,
+                 const std::function<void(int32_t first, int32_t last)>& rows);
+
 // The longest the calling thread waits between two check points.
 constexpr int kCheckPointMilliseconds = 20;

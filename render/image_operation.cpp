@@ -109,16 +109,9 @@ constexpr int32_t kRowsPerItem = 32;
 // check point stopped it.
 template <typename Visit>
 bool ForEachRow(int32_t height, int workers, const std::function<bool(double)>& checkPoint, Visit visit) {
-    ParallelJob job;
-    job.items = (int64_t(height) + kRowsPerItem - 1) / kRowsPerItem;
-    job.workers = workers;
-    job.checkPoint = checkPoint;
-    job.work = [&](int64_t item, int, const std::atomic<bool>&) {
-        const int32_t first = int32_t(item) * kRowsPerItem;
-        const int32_t last = std::min<int32_t>(height, first + kRowsPerItem);
+    return RunOverRows(height, kRowsPerItem, workers, checkPoint, [&](int32_t first, int32_t last) {
         for (int32_t row = first; row < last; ++row) visit(row);
-    };
-    return RunParallel(job);
+    });
 }
 
 // A view with its strides filled in.

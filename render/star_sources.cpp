@@ -10,18 +10,9 @@ namespace {
 
 constexpr int32_t kRowsPerItem = 64;
 
-// A job over blocks of rows of the scan.
-ParallelJob RowBlockJob(const SourceScan& scan, std::function<void(int32_t first, int32_t last)> rows) {
-    ParallelJob job;
-    job.items = (int64_t(scan.height) + kRowsPerItem - 1) / kRowsPerItem;
-    job.workers = scan.workers;
-    const int32_t height = scan.height;
-    job.work = [rows, height](int64_t block, int, const std::atomic<bool>&) {
-        const int32_t first = int32_t(block * kRowsPerItem);
-        rows(first, std::min(height, first + kRowsPerItem));
-    };
-    job.checkPoint = scan.checkPoint;
-    return job;
+// Runs rows(first, last) over blocks of rows of the scan.
+bool OverRows(const SourceScan& scan, const std::function<void(int32_t first, int32_t last)>& rows) {
+    return RunOverRows(scan.height, kRowsPerItem, scan.workers, scan.checkPoint, rows);
 }
 
 bool Source(const SourceScan& scan, size_t at, double* value) {
@@ -64,7 +55,7 @@ bool CountSources(const SourceScan& scan, PassSources* sources) {
     sources->column.clear();
     sources->value.clear();
     std::vector<double> largestOf(size_t(scan.height), 0.0);
-    const bool done = RunParallel(RowBlockJob(scan, [&](int32_t first, int32_t last) {
+    const bool done = OverRows(scan, [&](int32_t first, int32_t last) {
         for (int32_t row = first; row < last; ++row) {
             const size_t start = size_t(row) * size_t(scan.width), end = start + size_t(scan.width);
             const TestedValue& tested = scan.tested;
@@ -83,7 +74,7 @@ bool CountSources(const SourceScan& scan, PassSources* sources) {
             sources->rowStart[size_t(row) + 1] = count.sources;
             largestOf[size_t(row)] = count.largest;
         }
-    }));
+    });
     if (!done) return false;
     sources->largest = 0.0;
     for (int32_t row = 0; row < scan.height; ++row) {
@@ -97,7 +88,7 @@ bool CollectSources(const SourceScan& scan, PassSources* sources) {
     const int64_t total = sources->Count();
     sources->column.resize(size_t(total));
     sources->value.resize(size_t(total));
-    return RunParallel(RowBlockJob(scan, [&](int32_t first, int32_t last) {
+    return OverRows(scan, [&](int32_t first, int32_t last) {
         for (int32_t row = first; row < last; ++row) {
             int64_t at = sources->rowStart[size_t(row)];
             if (at == sources->rowStart[size_t(row) + 1]) continue;
@@ -110,5 +101,5 @@ bool CollectSources(const SourceScan& scan, PassSources* sources) {
                 ++at;
             }
         }
-    }));
+    });
 }
