@@ -18,6 +18,7 @@ PACKAGES=(
   python3 python3-pefile lintian zsh
   wine64 xvfb xauth fonts-ipafont-gothic fonts-wqy-microhei
   gimp openbox xdotool imagemagick
+  emscripten
 )
 
 install_missing() {
@@ -65,6 +66,9 @@ run_tests() {
   echo "== the render's threads and the command's batches under ThreadSanitizer"
   TSAN_OPTIONS="halt_on_error=1" build/tsan/glyra_tests --gtest_filter='ParallelWork*:FastRender*:ImageOperation*'
   bash tests/tsan_batch.sh build/tsan/glyra samples/night-harbour.png
+  echo "== the renderer compiled to WebAssembly, against the command"
+  bash web/build_render.sh build/web
+  node web/tests/render_equals_command.mjs build/native/glyra build/web samples/night-harbour.png
   echo "== the fuzzers' corpus and regression inputs"
   bash fuzz/replay.sh build/fuzz
 }

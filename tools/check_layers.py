@@ -28,6 +28,7 @@ ALLOWED = {
     "samples": {"core", "cli"},
     "gegl": {"core", "render"},
     "frei0r": {"core", "render"},
+    "web": {"core", "render"},
     "bench": None,  # benchmarks, tests and fuzz targets may use every layer
     "tests": None,
     "fuzz": None,

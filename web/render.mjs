@@ -1,0 +1,56 @@
+// The renderer's WebAssembly module as the page and its worker use it: the
+// parameters as the one table describes them, and the filter on an image's
+// samples (8-bit, or 16-bit on the whole 0..65535 range), in place.
+import GlyraRender from './glyra-render.mjs';
+
+const STATUS = ['done', 'out of memory', 'stopped', 'not an image the filter takes'];
+
+export async function loadRenderer(moduleOptions = {}) {
+  const module = await GlyraRender(moduleOptions);
+  const count = module._glyra_parameter_count();
+  const range = module._malloc(6);
+  const parameters = [];
+  for (let i = 0; i < count; i++) {
+    module._glyra_parameter_range(i, range);
+    const [minimum, maximum, defaultValue] = new Int16Array(module.HEAP8.buffer, range, 3);
+    parameters.push({
+      name: module.UTF8ToString(module._glyra_parameter_name(i)),
+      label: module.UTF8ToString(module._glyra_parameter_label(i)),
+      minimum, maximum, defaultValue,
+    });
+  }
+  module._free(range);
+  const maxSide = module._glyra_max_image_side();
+
+  // image: { width, height, channels, depth: 8 | 16, samples: Uint8Array | Uint16Array };
+  // values: the thirteen numbers in the table's order. The samples are
+  // replaced by the filtered ones; throws with the reason when it fails.
+  function filter(image, values) {
+    const { width, height, channels, depth, samples } = image;
+    if (width > maxSide || height > maxSide) throw new Error(`the filter takes at most ${maxSide} pixels a side`);
+    const bytes = samples.length * (depth === 16 ? 2 : 1);
+    const pixels = module._malloc(bytes);
+    const parameterBlock = module._malloc(2 * count);
+    if (!pixels || !parameterBlock) {
+      module._free(pixels);
+      module._free(parameterBlock);
+      throw new Error('out of memory');
+    }
+    try {
+      new Int16Array(module.HEAP8.buffer, parameterBlock, count).set(values);
+      const heap = depth === 16 ? new Uint16Array(module.HEAP8.buffer, pixels, samples.length)
+                                : new Uint8Array(module.HEAP8.buffer, pixels, samples.length);
+      heap.set(samples);
+      const status = module._glyra_filter(pixels, depth === 16 ? 1 : 0, width, height, channels, parameterBlock, 1);
+      if (status !== 0) throw new Error(STATUS[status] || `status ${status}`);
+      // Memory may have grown during the render: look at it afresh.
+      samples.set(depth === 16 ? new Uint16Array(module.HEAP8.buffer, pixels, samples.length)
+                               : new Uint8Array(module.HEAP8.buffer, pixels, samples.length));
+    } finally {
+      module._free(pixels);
+      module._free(parameterBlock);
+    }
+  }
+
+  return { parameters, filter, defaults: () => parameters.map((p) => p.defaultValue) };
+}

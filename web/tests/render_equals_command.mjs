@@ -1,0 +1,91 @@
+// The renderer compiled to WebAssembly gives what the glyra command gives:
+// the bundled night scene with the default and a spectral setting, and
+// random scenes in gray + alpha and 16-bit RGBA with every threshold type,
+// filtered by both, differ in no sample.
+//   node render_equals_command.mjs GLYRA BUILT_WEB_FOLDER SAMPLE.png
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { decodePng, encodePng } from './png.mjs';
+
+const [glyra, built, sample] = process.argv.slice(2);
+const { loadRenderer } = await import(pathToFileURL(path.resolve(built, 'render.mjs')));
+// Node's fetch takes no file paths: the module's binary is handed over read.
+const renderer = await loadRenderer({ wasmBinary: fs.readFileSync(path.join(built, 'glyra-render.wasm')) });
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'glyra-web-'));
+let failures = 0;
+function check(condition, message) {
+  if (!condition) {
+    console.error(`FAIL: ${message}`);
+    failures++;
+  }
+}
+
+const names = renderer.parameters.map((p) => p.name);
+check(names.length === 13, `thirteen parameters, not ${names.length}`);
+check(names.includes('sp-dephase') && names.includes('threshold-type'), `the command's names: ${names}`);
+check(renderer.parameters.find((p) => p.name === 'threshold').label === 'Threshold', 'English labels');
+
+// A random scene: dark samples with a share of bright pixels.
+function scene(width, height, channels, depth, seed) {
+  const full = depth === 16 ? 65535 : 255;
+  const samples = depth === 16 ? new Uint16Array(width * height * channels) : new Uint8Array(width * height * channels);
+  let state = seed;
+  const next = () => (state = (state * 1103515245 + 12345) >>> 0) / 4294967296;
+  for (let i = 0; i < width * height; i++) {
+    const lit = next() < 0.02;
+    for (let c = 0; c < channels; c++)
+      samples[i * channels + c] = Math.round((lit ? 0.97 + 0.03 * next() : 0.8 * next()) * full);
+  }
+  return { width, height, channels, depth, samples };
+}
+
+function compare(name, input, values) {
+  const inputPath = path.join(work, `${name}.png`), outputPath = path.join(work, `${name}-out.png`);
+  const presetPath = path.join(work, `${name}.toml`);
+  fs.writeFileSync(inputPath, encodePng(input));
+  fs.writeFileSync(presetPath, '# glyra preset\n' + renderer.parameters.map((p, i) => `${p.name} = ${values[i]}`).join('\n') + '\n');
+  execFileSync(glyra, ['-q', '--preset', presetPath, inputPath, outputPath]);
+  const command = decodePng(fs.readFileSync(outputPath));
+  const ours = { ...input, samples: input.samples.slice() };
+  const started = performance.now();
+  renderer.filter(ours, values);
+  const seconds = (performance.now() - started) / 1000;
+  let differing = 0, changed = 0;
+  for (let i = 0; i < ours.samples.length; i++) {
+    differing += ours.samples[i] !== command.samples[i];
+    changed += ours.samples[i] !== input.samples[i];
+  }
+  check(command.samples.length === ours.samples.length, `${name}: sizes`);
+  check(differing === 0, `${name}: ${differing} of ${ours.samples.length} samples differ from the command's`);
+  check(changed > 0, `${name}: nothing was drawn`);
+  console.log(`${name}: ${ours.samples.length} samples, ${changed} changed, ${differing} differing (${seconds.toFixed(2)} s)`);
+}
+
+const defaults = renderer.defaults();
+const night = decodePng(fs.readFileSync(sample));
+compare('night-default', night, defaults);
+const spectral = renderer.parameters.map((p) => ({ 'line-type': 4, angle: 15, 'h0-extent': 9, 'sp-density': 70,
+  'sp-extent': 25, 'sp-amplitude': 35, 'sp-dephase': 60 })[p.name] ?? p.defaultValue);
+compare('night-spectral', night, spectral);
+for (let type = 0; type < 3; type++) {
+  const values = defaults.slice();
+  values[names.indexOf('threshold-type')] = type;
+  values[names.indexOf('line-type')] = 1 + type;
+  compare(`gray-alpha-type${type}`, scene(83, 57, 2, 8, 11 + type), values);
+  compare(`rgba16-type${type}`, scene(71, 49, 4, 16, 29 + type), values);
+}
+
+let refused = false;
+try {
+  renderer.filter({ width: 40000, height: 1, channels: 3, depth: 8, samples: new Uint8Array(3) }, defaults);
+} catch (error) {
+  refused = /at most 32767 pixels/.test(error.message);
+}
+check(refused, 'an image wider than the filter takes is refused with the limit');
+
+fs.rmSync(work, { recursive: true, force: true });
+if (failures) process.exit(1);
+console.log('render_equals_command: the WebAssembly renderer equals the command');
