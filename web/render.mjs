@@ -23,9 +23,11 @@ export async function loadRenderer(moduleOptions = {}) {
   const maxSide = module._glyra_max_image_side();
 
   // image: { width, height, channels, depth: 8 | 16, samples: Uint8Array | Uint16Array };
-  // values: the thirteen numbers in the table's order. The samples are
-  // replaced by the filtered ones; throws with the reason when it fails.
-  function filter(image, values) {
+  // values: the thirteen numbers in the table's order; onProgress(done, total),
+  // when given, is called as the render goes and stops it by returning true.
+  // The samples are replaced by the filtered ones only when the render
+  // succeeds; otherwise it throws with the reason and they stay as they were.
+  function filter(image, values, onProgress) {
     const { width, height, channels, depth, samples } = image;
     if (width > maxSide || height > maxSide) throw new Error(`the filter takes at most ${maxSide} pixels a side`);
     const bytes = samples.length * (depth === 16 ? 2 : 1);
@@ -41,12 +43,14 @@ export async function loadRenderer(moduleOptions = {}) {
       const heap = depth === 16 ? new Uint16Array(module.HEAP8.buffer, pixels, samples.length)
                                 : new Uint8Array(module.HEAP8.buffer, pixels, samples.length);
       heap.set(samples);
+      module.onProgress = onProgress;
       const status = module._glyra_filter(pixels, depth === 16 ? 1 : 0, width, height, channels, parameterBlock, 1);
       if (status !== 0) throw new Error(STATUS[status] || `status ${status}`);
       // Memory may have grown during the render: look at it afresh.
       samples.set(depth === 16 ? new Uint16Array(module.HEAP8.buffer, pixels, samples.length)
                                : new Uint8Array(module.HEAP8.buffer, pixels, samples.length));
     } finally {
+      module.onProgress = undefined;
       module._free(pixels);
       module._free(parameterBlock);
     }

@@ -18,6 +18,22 @@ namespace {
 // Kept for the life of the module: the page reads them as C strings.
 std::string gText;
 
+// The page's progress handler (Module.onProgress(done, total)), asked at the
+// render's check points; a true answer stops the render.
+EM_JS(int, AskPage, (int done, int total), {
+    return Module.onProgress && Module.onProgress(done, total) ? 1 : 0;
+});
+
+class PageChecks : public RenderChecks {
+public:
+    bool StopRequested() override { return stop_; }
+    bool Aborted() override { return stop_; }
+    void Progress(int32_t done, int32_t total) override { stop_ = stop_ || AskPage(done, total) != 0; }
+
+private:
+    bool stop_ = false;
+};
+
 }  // namespace
 
 extern "C" {
@@ -46,8 +62,10 @@ EMSCRIPTEN_KEEPALIVE int glyra_max_image_side() { return kMaxImageSide; }
 // Filters width x height pixels of `channels` interleaved samples in place:
 // sixteenBits 0 for 8-bit samples, 1 for 16-bit samples on their whole
 // 0..65535 range. values: thirteen int16 in the table's order, each clamped
-// to its range. Returns 0 when done, 1 when memory ran out, 3 when the image
-// is not one the filter takes (then nothing changed).
+// to its range. Progress goes to Module.onProgress, whose true answer stops
+// the render. Returns 0 when done, 1 when memory ran out, 2 when stopped
+// (then the samples are partly filtered), 3 when the image is not one the
+// filter takes (then nothing changed).
 EMSCRIPTEN_KEEPALIVE int glyra_filter(uint8_t* samples, int sixteenBits, int width, int height, int channels,
                                       const int16_t* values, int threads) {
     if (!values || !FitsImageLimits(width, height)) return 3;
@@ -60,6 +78,9 @@ EMSCRIPTEN_KEEPALIVE int glyra_filter(uint8_t* samples, int sixteenBits, int wid
         request.parameters.*info.field = value;
     }
     request.options.threads = threads > 0 ? threads : 1;
+    PageChecks checks;
+    request.checks = &checks;
+    request.reportProgress = true;
     // The page keeps its own copy of the picture: planes go back as they are finished.
     request.outputOnlyOnSuccess = false;
     const ImageView view =

@@ -1,7 +1,7 @@
 // The renderer compiled to WebAssembly gives what the glyra command gives:
 // the bundled night scene with the default and a spectral setting, and
 // random scenes in gray + alpha and 16-bit RGBA with every threshold type,
-// filtered by both, differ in no sample.
+// filtered by both, differ in no sample. Progress rises and can stop it.
 //   node render_equals_command.mjs GLYRA BUILT_WEB_FOLDER SAMPLE.png
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -76,6 +76,26 @@ for (let type = 0; type < 3; type++) {
   values[names.indexOf('line-type')] = 1 + type;
   compare(`gray-alpha-type${type}`, scene(83, 57, 2, 8, 11 + type), values);
   compare(`rgba16-type${type}`, scene(71, 49, 4, 16, 29 + type), values);
+}
+
+// Progress rises to its total; an answer of true stops the render and leaves the samples as they were.
+{
+  const image = { ...night, samples: night.samples.slice() };
+  const reports = [];
+  renderer.filter(image, defaults, (done, total) => { reports.push([done, total]); return false; });
+  check(reports.length > 0 && reports.every(([d, t], i) => d <= t && (i === 0 || d >= reports[i - 1][0])),
+        `progress rises: ${JSON.stringify(reports.slice(0, 5))}`);
+  const last = reports[reports.length - 1];
+  check(last && last[0] === last[1], `progress reaches its total: ${JSON.stringify(last)}`);
+  const stopped = { ...night, samples: night.samples.slice() };
+  let message = '';
+  try {
+    renderer.filter(stopped, defaults, () => true);
+  } catch (error) {
+    message = error.message;
+  }
+  check(message === 'stopped', `a stop is reported: "${message}"`);
+  check(stopped.samples.every((v, i) => v === night.samples[i]), 'a stopped render leaves the samples as they were');
 }
 
 let refused = false;
