@@ -18,7 +18,7 @@ PACKAGES=(
   python3 python3-pefile lintian zsh
   wine64 xvfb xauth fonts-ipafont-gothic fonts-wqy-microhei
   gimp openbox xdotool imagemagick
-  emscripten
+  emscripten chromium
 )
 
 install_missing() {
@@ -46,6 +46,8 @@ build_all() {
     echo "== building $preset"
     build_preset "$preset"
   done
+  echo "== building the web page"
+  bash web/build_page.sh dist/web
 }
 
 run_tests() {
@@ -67,8 +69,10 @@ run_tests() {
   TSAN_OPTIONS="halt_on_error=1" build/tsan/glyra_tests --gtest_filter='ParallelWork*:FastRender*:ImageOperation*'
   bash tests/tsan_batch.sh build/tsan/glyra samples/night-harbour.png
   echo "== the renderer compiled to WebAssembly, against the command"
-  bash web/build_render.sh build/web
-  node web/tests/render_equals_command.mjs build/native/glyra build/web samples/night-harbour.png
+  node web/tests/render_equals_command.mjs build/native/glyra dist/web samples/night-harbour.png
+  echo "== the web page in Chromium"
+  npm ci --prefix web --no-audit --no-fund
+  node web/tests/page_test.mjs build/native/glyra dist/web samples/night-harbour.png build/web-test-artifacts
   echo "== the fuzzers' corpus and regression inputs"
   bash fuzz/replay.sh build/fuzz
 }

@@ -1,0 +1,40 @@
+#!/usr/bin/env python3
+"""Serves the built page for use on this computer, with the headers that make
+it cross-origin isolated (so that a browser allows the shared memory the
+renderer's threads need) and the right type for WebAssembly.
+
+Usage: python3 serve.py [FOLDER] [PORT]     (default: this folder, port 8000)
+"""
+import functools
+import http.server
+import sys
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
+                      ".wasm": "application/wasm", ".mjs": "text/javascript", ".webmanifest": "application/manifest+json"}
+
+    def end_headers(self):
+        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        self.send_header("Cache-Control", "no-cache")
+        super().end_headers()
+
+    def log_message(self, format, *args):
+        pass
+
+
+def main() -> int:
+    folder = sys.argv[1] if len(sys.argv) > 1 else "."
+    port = int(sys.argv[2]) if len(sys.argv) > 2 else 8000
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), functools.partial(Handler, directory=folder))
+    print(f"Glyra: http://127.0.0.1:{server.server_address[1]}/ (Ctrl+C stops)", flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

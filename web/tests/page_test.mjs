@@ -1,0 +1,185 @@
+// The page in a real browser: Debian's Chromium, headless, driven by
+// Playwright. Opens the night scene, finds every control by its label,
+// changes a value and sees the preview follow, renders at full size,
+// downloads, and finds the download equal to the glyra command's output
+// (0 differing samples, 8-bit and 16-bit); comes back offline; refuses a file that is not an image in words; and
+// never asks any host but its own. Prints the preview's latency and the full
+// render's time on a 12-megapixel scene against the native command's.
+//   node page_test.mjs GLYRA BUILT_PAGE SAMPLE.png ARTIFACTS
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+import { decodePng, encodePng } from './png.mjs';
+
+const [glyra, built, sample, artifacts] = process.argv.slice(2);
+fs.mkdirSync(artifacts, { recursive: true });
+let failures = 0;
+function check(condition, message) {
+  if (!condition) {
+    console.error(`FAIL: ${message}`);
+    failures++;
+  }
+}
+
+// The page's own server, on a port the system picks.
+const server = spawn('python3', [path.join(built, 'serve.py'), built, '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+const origin = await new Promise((resolve, reject) => {
+  server.stdout.on('data', (data) => {
+    const match = /http:\/\/127\.0\.0\.1:\d+/.exec(String(data));
+    if (match) resolve(match[0]);
+  });
+  server.on('exit', () => reject(new Error('the server did not start')));
+});
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+try {
+  const context = await browser.newContext({ acceptDownloads: true, viewport: { width: 1280, height: 800 } });
+  const page = await context.newPage();
+  const elsewhere = [];
+  page.on('request', (request) => {
+    if (!request.url().startsWith(origin) && !request.url().startsWith('blob:') && !request.url().startsWith('data:'))
+      elsewhere.push(request.url());
+  });
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(error.message));
+  await page.goto(`${origin}/`);
+  await page.waitForSelector('body[data-ready=true]', { timeout: 30000 });
+
+  // Every parameter has its control, found by its label.
+  for (const label of ['Brightness', 'Threshold', 'Angle', 'Line type', 'H0 density', 'SP dephase'])
+    check(await page.getByLabel(label, { exact: true }).first().count() === 1, `a control labelled "${label}"`);
+  check(await page.getByLabel('Threshold type').count() === 1, 'the threshold type is a choice');
+
+  // Not an image: said in words.
+  const notImage = path.join(artifacts, 'notes.txt');
+  fs.writeFileSync(notImage, 'not a picture');
+  await page.setInputFiles('#file', notImage);
+  await page.waitForFunction(() => document.getElementById('error').textContent.length > 0);
+  check(/is not an image Glyra can read/.test(await page.textContent('#error')), 'a text file is refused in words');
+
+  // Open the night scene: the preview appears.
+  await page.setInputFiles('#file', sample);
+  await page.waitForSelector('#after[data-previews="1"]', { timeout: 30000 });
+  check((await page.textContent('#error')) === '', 'no error after opening the night scene');
+
+  // A change of line type is followed by a new preview.
+  const before = await page.evaluate(() => document.getElementById('after').toDataURL());
+  const lineType = page.getByLabel('Line type', { exact: true }).last();
+  await lineType.fill('4');
+  await lineType.press('Tab');
+  await page.waitForSelector('#after[data-previews="2"]', { timeout: 30000 });
+  const previewMs = Number(await page.getAttribute('#after', 'data-preview-ms'));
+  const after = await page.evaluate(() => document.getElementById('after').toDataURL());
+  check(after !== before, 'the preview follows the change');
+
+  // The split answers the keyboard.
+  await page.focus('#split');
+  await page.keyboard.press('ArrowLeft');
+  check(await page.inputValue('#split') === '49', 'the before/after split moves with the arrow keys');
+
+  // Full render and download, compared with the command.
+  await page.click('#render');
+  await page.waitForSelector('#after[data-renders="1"]', { timeout: 60000 });
+  await page.selectOption('#format', 'png');
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  const downloaded = path.join(artifacts, download.suggestedFilename());
+  await download.saveAs(downloaded);
+  const commandOut = path.join(artifacts, 'command.png');
+  execFileSync(glyra, ['-q', '--force', '--line-type', '4', sample, commandOut]);
+  const ours = decodePng(fs.readFileSync(downloaded)), theirs = decodePng(fs.readFileSync(commandOut));
+  let differing = 0;
+  for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];
+  check(ours.width === theirs.width && ours.samples.length === theirs.samples.length, 'the download has the picture\'s size');
+  check(differing === 0, `the download differs from the command's output in ${differing} samples`);
+  console.log(`night scene: downloaded ${download.suggestedFilename()}, ${differing} of ${theirs.samples.length} samples differ from the command's`);
+  await page.screenshot({ path: path.join(artifacts, 'page.png') });
+
+  // A 16-bit PNG with transparency stays 16-bit, and equals the command's too.
+  {
+    const width = 90, height = 60, samples = new Uint16Array(width * height * 4);
+    let seed = 3;
+    for (let i = 0; i < width * height; i++) {
+      seed = (seed * 1103515245 + 12345) >>> 0;
+      const lit = seed % 50 === 0;
+      for (let c = 0; c < 3; c++) samples[4 * i + c] = lit ? 65000 + c * 100 : (seed >>> (8 + 4 * c)) % 40000;
+      samples[4 * i + 3] = 20000 + (i % 40000);
+    }
+    const deep = path.join(artifacts, 'deep.png');
+    fs.writeFileSync(deep, encodePng({ width, height, channels: 4, depth: 16, samples }));
+    await page.setInputFiles('#file', deep);
+    await page.waitForFunction(() => /16-bit RGB with transparency/.test(document.getElementById('status').textContent));
+    await page.click('#render');
+    await page.waitForSelector('#after[data-renders="2"]', { timeout: 60000 });
+    await page.selectOption('#format', 'same');
+    const [deepDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    const deepOut = path.join(artifacts, 'deep-page.png');
+    await deepDownload.saveAs(deepOut);
+    execFileSync(glyra, ['-q', '--force', '--line-type', '4', deep, path.join(artifacts, 'deep-command.png')]);
+    const page16 = decodePng(fs.readFileSync(deepOut)), command16 = decodePng(fs.readFileSync(path.join(artifacts, 'deep-command.png')));
+    let differing16 = 0;
+    for (let i = 0; i < command16.samples.length; i++) differing16 += page16.samples[i] !== command16.samples[i];
+    check(page16.depth === 16 && page16.channels === 4, `the 16-bit download is 16-bit RGBA (${page16.depth}, ${page16.channels})`);
+    check(differing16 === 0, `the 16-bit download differs from the command's in ${differing16} samples`);
+  }
+
+
+  // A 12-megapixel scene: the full render against the native command's filter.
+  const width = 4000, height = 3000, samples = new Uint8Array(width * height * 3).fill(30);
+  let seed = 7;
+  for (let k = 0; k < width * height / 1000; k++) {
+    seed = (seed * 1103515245 + 12345) >>> 0;
+    const at = (seed % (width * height)) * 3;
+    samples[at] = samples[at + 1] = samples[at + 2] = 255;
+  }
+  const big = path.join(artifacts, 'scene-12mp.png');
+  fs.writeFileSync(big, encodePng({ width, height, channels: 3, depth: 8, samples }));
+  await page.setInputFiles('#file', big);
+  await page.waitForFunction(() => /4000 × 3000/.test(document.getElementById('status').textContent), null, { timeout: 60000 });
+  const previewsBefore = Number(await page.getAttribute('#after', 'data-previews'));
+  await page.waitForTimeout(500);
+  const angle = page.getByLabel('Angle', { exact: true }).last();
+  await angle.fill('30');
+  await angle.press('Tab');
+  await page.waitForFunction((n) => Number(document.getElementById('after').dataset.previews) > n, previewsBefore + 0, { timeout: 30000 });
+  const bigPreviewMs = Number(await page.getAttribute('#after', 'data-preview-ms'));
+  const started = Date.now();
+  await page.click('#render');
+  await page.waitForSelector('#after[data-renders="3"]', { timeout: 120000 });
+  const pageSeconds = (Date.now() - started) / 1000;
+  const nativeRun = nativeTimes(glyra, big, path.join(artifacts, 'big.png'));
+  console.log(`preview after a change: night scene ${previewMs.toFixed(0)} ms, 12 MP ${bigPreviewMs.toFixed(0)} ms; 12 MP full render: page ${pageSeconds.toFixed(2)} s, ` +
+    `native filter ${nativeRun.filter.toFixed(2)} s (${(pageSeconds / nativeRun.filter).toFixed(1)}x), ` +
+    `native whole command ${nativeRun.total.toFixed(2)} s`);
+
+  // Offline after the first visit: the service worker answers the page.
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await context.setOffline(true);
+  await page.reload();
+  await page.waitForSelector('body[data-ready=true]', { timeout: 30000 });
+  check(true, 'the page comes back offline');
+  await context.setOffline(false);
+
+  check(problems.length === 0, `no script errors: ${problems.join('; ')}`);
+  check(elsewhere.length === 0, `no request left this computer: ${elsewhere.join(', ')}`);
+} finally {
+  await browser.close();
+  server.kill();
+}
+
+// The native command on the same file, one thread as the page's render has:
+// its whole time and its filter's, from its stage report.
+function nativeTimes(binary, input, output) {
+  const started = Date.now();
+  const run = spawnSync(binary, ['--force', '--threads', '1', '--report-stages', '--line-type', '4', '--angle', '30', input, output], { encoding: 'utf8' });
+  const total = (Date.now() - started) / 1000;
+  const match = /filter ([0-9.]+) s/.exec(run.stderr);
+  return { total, filter: match ? Number(match[1]) : NaN };
+}
+
+if (failures) process.exit(1);
+console.log('page_test: the page works in Chromium and equals the command');
