@@ -24,14 +24,12 @@ int64_t AvailableMemory() {
 int64_t FilterMemoryNeed(int64_t width, int64_t height, int channels, int depth, bool allPlanes) {
     const int64_t pixels = width * height;
     const int64_t sample = depth == 16 ? 2 : 1;
-    const int64_t colours = channels >= 3 ? 3 : 1;
     const int64_t file = pixels * channels * sample;   // the decoded image, filtered in place
-    const int64_t host = depth == 16 ? file : 0;        // its copy at the interface's 16-bit scale
-    // One float plane at a time with the plain threshold, the other colour
-    // planes held aside in the host's sample size; all at once otherwise.
-    const int64_t planes = allPlanes ? pixels * colours * 4 : pixels * 4 + pixels * (colours - 1) * sample;
+    // One float plane at a time with the plain threshold (each colour plane
+    // goes back as soon as it is finished); every plane at once otherwise.
+    const int64_t planes = allPlanes ? pixels * channels * 4 : pixels * 4;
     const int64_t fixed = int64_t(48) << 20;             // libraries, band accumulators, encoders' buffers
-    return file + host + planes + fixed;
+    return file + planes + fixed;
 }
 
 bool MemoryBudget::Reserve(int64_t bytes, std::string* error) {

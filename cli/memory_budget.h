@@ -13,9 +13,9 @@
 int64_t AvailableMemory();
 
 // Bytes a filter run of an image needs at its peak: the file's samples
-// (filtered in place), the host's copy at 16 bits, the working planes (one
-// at a time with the plain threshold, `allPlanes` for the average ones), and
-// the libraries. Within a tenth of the measured peak for photographs; a
+// (filtered in place at their own precision), the working planes (one at a
+// time with the plain threshold, `allPlanes` for the average ones), and the
+// libraries. Within a tenth of the measured peak for photographs; a
 // scene so dense in highlights that the transform renders it takes up to
 // about twice this (the transform's memory is bounded on its own).
 int64_t FilterMemoryNeed(int64_t width, int64_t height, int channels, int depth, bool allPlanes);
