@@ -144,8 +144,7 @@ bool Agree(const ImageView& in, const ImageView& out) {
            in.height == out.height && in.channels == out.channels;
 }
 
-// Everything one call works with: the views, the workers, and the caller's
-// checks (or checks that never stop).
+// The checks of a caller that gave none: the render runs to its end.
 class NoChecks : public RenderChecks {
 public:
     bool StopRequested() override { return false; }
@@ -153,6 +152,8 @@ public:
     void Progress(int32_t, int32_t) override {}
 };
 
+// Everything one call works with: the views, the workers, the caller's
+// checks (or NoChecks), and the report it fills in.
 struct Operation {
     Layout in;
     Layout out;
