@@ -40,40 +40,45 @@ build_preset() {
   cmake --build --preset "$1"
 }
 
+# Each step's title with the minutes and seconds since the start.
+step() {
+  printf '== %s (at %dm%02ds)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60))
+}
+
 build_all() {
   install_missing "${PACKAGES[@]}"
   for preset in win32 win64 native; do
-    echo "== building $preset"
+    step "building $preset"
     build_preset "$preset"
   done
-  echo "== building the web page"
+  step "building the web page"
   bash web/build_page.sh dist/web
 }
 
 run_tests() {
-  echo "== building asan"
+  step "building asan"
   build_preset asan
-  echo "== building the fuzzers"
+  step "building the fuzzers"
   build_preset fuzz
-  echo "== building native32"
+  step "building native32"
   build_preset native32
-  echo "== building tsan"
+  step "building tsan"
   build_preset tsan
-  echo "== native tests"
+  step "native tests"
   ctest --test-dir build/native --output-on-failure -j2
-  echo "== tests under AddressSanitizer and UBSan"
+  step "tests under AddressSanitizer and UBSan"
   ctest --test-dir build/asan --output-on-failure -j2
-  echo "== the plug-in's tests as a 32-bit program under qemu-i386"
+  step "the plug-in's tests as a 32-bit program under qemu-i386"
   ctest --test-dir build/native32 --output-on-failure -j2
-  echo "== the render's threads and the command's batches under ThreadSanitizer"
+  step "the render's threads and the command's batches under ThreadSanitizer"
   TSAN_OPTIONS="halt_on_error=1" build/tsan/glyra_tests --gtest_filter='ParallelWork*:FastRender*:ImageOperation*'
   bash tests/tsan_batch.sh build/tsan/glyra samples/night-harbour.png
-  echo "== the renderer compiled to WebAssembly, against the command"
+  step "the renderer compiled to WebAssembly, against the command"
   node web/tests/render_equals_command.mjs build/native/glyra dist/web samples/night-harbour.png
-  echo "== the web page in Chromium"
+  step "the web page in Chromium"
   npm ci --prefix web --no-audit --no-fund
   node web/tests/page_test.mjs build/native/glyra dist/web samples/night-harbour.png build/web-test-artifacts
-  echo "== the fuzzers' corpus and regression inputs"
+  step "the fuzzers' corpus and regression inputs"
   bash fuzz/replay.sh build/fuzz
 }
 
