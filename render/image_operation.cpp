@@ -29,32 +29,24 @@ struct Format<SampleFormat::U8> {
     static float Load(const uint8_t* at) { return ImportSample8(*at); }
     static void Store(float value, uint8_t* at) { *at = ExportSample8(value); }
 };
-template <>
-struct Format<SampleFormat::U16> {
+// Sixteen-bit samples, on the scale their conversions give them.
+template <float (*Import)(uint16_t), uint16_t (*Export)(float)>
+struct Format16 {
     using Sample = uint16_t;
     static float Load(const uint8_t* at) {
         uint16_t sample;
         std::memcpy(&sample, at, 2);
-        return ImportFileSample16(sample);
+        return Import(sample);
     }
     static void Store(float value, uint8_t* at) {
-        const uint16_t sample = ExportFileSample16(value);
+        const uint16_t sample = Export(value);
         std::memcpy(at, &sample, 2);
     }
 };
 template <>
-struct Format<SampleFormat::Interface16> {
-    using Sample = uint16_t;
-    static float Load(const uint8_t* at) {
-        uint16_t sample;
-        std::memcpy(&sample, at, 2);
-        return ImportSample16(sample);
-    }
-    static void Store(float value, uint8_t* at) {
-        const uint16_t sample = ExportSample16(value);
-        std::memcpy(at, &sample, 2);
-    }
-};
+struct Format<SampleFormat::U16> : Format16<ImportFileSample16, ExportFileSample16> {};
+template <>
+struct Format<SampleFormat::Interface16> : Format16<ImportSample16, ExportSample16> {};
 template <>
 struct Format<SampleFormat::F32> {
     using Sample = float;
@@ -161,6 +153,7 @@ struct Operation {
     int32_t height;
     int planeCount;  // planes read: the view's channels, at most the render's slots
     int workers;
+    RenderOptions options;  // the caller's, with the workspace's scratch
     RenderChecks* checks;
     ImageReport* report;
 
@@ -179,13 +172,14 @@ struct Operation {
         };
     }
 
-    // Reads planes first .. first + count - 1 into the same slots of `planes`.
-    bool Import(int first, int count, const WorkPlaneSet& planes) const {
+    // Reads planes first .. first + count - 1 into the same slots of `planes`;
+    // false when the check point stopped it.
+    bool Import(int first, int count, const WorkPlaneSet& planes, const std::function<bool(double)>& checkPoint) const {
         const size_t w = size_t(width);
         bool done = true;
         WithLayout(in.format, in.pixelBytes, [&](auto format, auto step) {
             using F = decltype(format);
-            done = ForEachRow(height, workers, ImportCheckPoint(), [&](int32_t row) {
+            done = ForEachRow(height, workers, checkPoint, [&](int32_t row) {
                 const uint8_t* pixel = in.Row(row);
                 for (int p = first; p < first + count; ++p)
                     LoadRow<F>(pixel + size_t(p) * in.sampleBytes, step, planes.planes[p] + size_t(row) * w, w);
@@ -277,7 +271,7 @@ public:
     void Progress(int32_t done, int32_t total) override { op_.checks->Progress(done, total); }
     bool BeginPass(int pass) override {
         const auto start = std::chrono::steady_clock::now();
-        const bool imported = op_.Import(pass, 1, set);
+        const bool imported = op_.Import(pass, 1, set, op_.ImportCheckPoint());
         op_.report->importSeconds += SecondsSince(start);
         return imported;
     }
@@ -312,7 +306,7 @@ RenderStatus RenderPlaneByPlane(const Operation& op, const ImageRequest& request
     if (!floats || (stagingBytes && !staging)) return RenderStatus::OutOfMemory;
     PlaneByPlane checks(op, floats, static_cast<uint8_t*>(staging.get()), rendered);
     const auto renderStart = std::chrono::steady_clock::now();
-    const RenderStatus status = RenderStars(settings, &checks.set, &checks, request.options, &op.report->passes);
+    const RenderStatus status = RenderStars(settings, &checks.set, &checks, op.options, &op.report->passes);
     // The render's time without the planes' reading and holding aside.
     op.report->renderSeconds = SecondsSince(renderStart) - op.report->importSeconds - op.report->exportSeconds;
     if (status != RenderStatus::Done) return status;
@@ -320,13 +314,11 @@ RenderStatus RenderPlaneByPlane(const Operation& op, const ImageRequest& request
     if (staging)
         for (int p = 0; p + 1 < rendered; ++p) op.Unstage(p, checks.Staged(p));
     op.Export(rendered - 1, 1, checks.set);
-    // Planes that are not rendered (transparency) go through the float plane.
+    // Planes that are not rendered (transparency) go through the float plane,
+    // to the end: the render has succeeded.
     for (int p = rendered; p < op.planeCount; ++p) {
-        NoChecks never;
-        Operation copy = op;
-        copy.checks = &never;
-        copy.Import(p, 1, checks.set);
-        copy.Export(p, 1, checks.set);
+        op.Import(p, 1, checks.set, op.ExportCheckPoint());
+        op.Export(p, 1, checks.set);
     }
     op.report->exportSeconds += SecondsSince(exportStart);
     return status;
@@ -341,10 +333,10 @@ RenderStatus RenderAllPlanes(const Operation& op, const ImageRequest& request, c
     WorkPlaneSet planes{};
     for (int p = 0; p < op.planeCount; ++p) planes.planes[p] = block + size_t(p) * op.Samples();
     auto start = std::chrono::steady_clock::now();
-    if (!op.Import(0, op.planeCount, planes)) return RenderStatus::Cancelled;
+    if (!op.Import(0, op.planeCount, planes, op.ImportCheckPoint())) return RenderStatus::Cancelled;
     op.report->importSeconds = SecondsSince(start);
     start = std::chrono::steady_clock::now();
-    const RenderStatus status = RenderStars(settings, &planes, op.checks, request.options, &op.report->passes);
+    const RenderStatus status = RenderStars(settings, &planes, op.checks, op.options, &op.report->passes);
     op.report->renderSeconds = SecondsSince(start);
     if (status != RenderStatus::Done) return status;
     start = std::chrono::steady_clock::now();
@@ -390,6 +382,8 @@ ImageReport FilterImage(const ImageRequest& request, const ImageView& in, const 
     op.height = in.height;
     op.planeCount = std::min(in.channels, kWorkPlaneSlots);
     op.workers = WorkerCount(request.options.threads);
+    op.options = request.options;
+    if (request.workspace) op.options.scratch = &request.workspace->render;
     op.checks = request.checks ? request.checks : &never;
     op.report = &report;
 
@@ -400,14 +394,10 @@ ImageReport FilterImage(const ImageRequest& request, const ImageView& in, const 
     settings.hostPlanes = in.channels;
     settings.scale = request.proxyScale;
     settings.reportProgress = request.reportProgress;
-    RenderOptions options = request.options;
-    if (request.workspace) options.scratch = &request.workspace->render;
-    ImageRequest keeping = request;
-    keeping.options = options;
     try {
         report.planeByPlane = PassesReadOwnPlanesOnly(settings);
-        report.status = report.planeByPlane ? RenderPlaneByPlane(op, keeping, settings)
-                                            : RenderAllPlanes(op, keeping, settings);
+        report.status = report.planeByPlane ? RenderPlaneByPlane(op, request, settings)
+                                            : RenderAllPlanes(op, request, settings);
     } catch (...) {
         // Out of memory for the render's own bookkeeping, or in a work item.
         report.status = RenderStatus::OutOfMemory;
