@@ -1,10 +1,10 @@
 #include "cli/photo_metadata.h"
 
+#include "cli/png_writer.h"
 #include "cli/whole_file.h"
 
 #include <exiv2/exiv2.hpp>
 #include <glib.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -163,10 +163,6 @@ bool AddExtendedXmp(const std::string& path, const std::string& extended, const 
 
 uint32_t BigEndian(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
-void PutBigEndian(std::vector<uint8_t>* bytes, uint32_t value) {
-    bytes->insert(bytes->end(), {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)});
-}
-
 // PNG's own place for EXIF is the eXIf chunk, which browsers and libvips
 // read; Exiv2 0.27 writes EXIF into PNG only as a text chunk. The EXIF Exiv2
 // encodes goes in as eXIf, before the image data as the format requires,
@@ -183,11 +179,10 @@ bool AddPngExif(const std::string& path, const Exiv2::ExifData& exif, std::strin
         *error = "cannot add EXIF: no image data found";
         return false;
     }
-    std::vector<uint8_t> chunk;
-    PutBigEndian(&chunk, uint32_t(block.size()));
-    chunk.insert(chunk.end(), {'e', 'X', 'I', 'f'});
+    const PngChunkFrame frame = FramePngChunk("eXIf", block.data(), block.size());
+    std::vector<uint8_t> chunk(std::begin(frame.head), std::end(frame.head));
     chunk.insert(chunk.end(), block.begin(), block.end());
-    PutBigEndian(&chunk, uint32_t(crc32(0, chunk.data() + 4, uInt(chunk.size() - 4))));
+    chunk.insert(chunk.end(), std::begin(frame.tail), std::end(frame.tail));
     file.insert(file.begin() + std::ptrdiff_t(at), chunk.begin(), chunk.end());
     if (RewriteInPlace(path, file)) return true;
     *error = "cannot add EXIF";

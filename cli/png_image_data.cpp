@@ -93,17 +93,14 @@ bool CompressImageData(const PngPixels& pixels, int level, int workers, const st
         }
         return true;
     };
-    ParallelJob job;
-    job.items = runs;
-    job.workers = workers;
-    job.work = [&](int64_t item, int, const std::atomic<bool>&) {
-        const int32_t first = int32_t(item) * kRowsPerRun, last = std::min(pixels.height, first + kRowsPerRun);
-        CompressRun(pixels, level, first, last, item == runs - 1, &done[size_t(item)]);
-        finished[size_t(item)].store(true, std::memory_order_release);
-    };
-    job.checkPoint = [&](double share) {
+    const auto checkPoint = [&](double share) {
         if (progress) progress(share);
         return !(cancelled && cancelled()) && writeFinished();
     };
-    return RunParallel(job) && writeFinished() && next == runs;
+    const bool compressed = RunOverRows(pixels.height, kRowsPerRun, workers, checkPoint, [&](int32_t first, int32_t last) {
+        const size_t run = size_t(first / kRowsPerRun);
+        CompressRun(pixels, level, first, last, last == pixels.height, &done[run]);
+        finished[run].store(true, std::memory_order_release);
+    });
+    return compressed && writeFinished() && next == runs;
 }

@@ -108,18 +108,27 @@ bool Encode(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, in
     return true;
 }
 
-// One chunk written as PNG frames it: length, type, data, CRC of type and data.
+// One chunk, framed, into the file.
 bool WriteChunk(FILE* file, const char type[4], const uint8_t* data, size_t size) {
     if (size > 0x7FFFFFFF) return false;
-    const uint8_t length[4] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)};
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
-    if (size) crc = crc32(crc, data, uInt(size));
-    const uint8_t check[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
-    return std::fwrite(length, 1, 4, file) == 4 && std::fwrite(type, 1, 4, file) == 4 &&
-           (size == 0 || std::fwrite(data, 1, size, file) == size) && std::fwrite(check, 1, 4, file) == 4;
+    const PngChunkFrame frame = FramePngChunk(type, data, size);
+    return std::fwrite(frame.head, 1, 8, file) == 8 && (size == 0 || std::fwrite(data, 1, size, file) == size) &&
+           std::fwrite(frame.tail, 1, 4, file) == 4;
 }
 
 }  // namespace
+
+PngChunkFrame FramePngChunk(const char type[4], const uint8_t* data, size_t size) {
+    PngChunkFrame frame;
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+    if (size) crc = crc32(crc, data, uInt(size));  // a null buffer would restart the CRC
+    for (int i = 0; i < 4; ++i) {
+        frame.head[i] = uint8_t(size >> (24 - 8 * i));
+        frame.head[4 + i] = uint8_t(type[i]);
+        frame.tail[i] = uint8_t(crc >> (24 - 8 * i));
+    }
+    return frame;
+}
 
 bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
               const std::function<void(double)>& progress, const std::function<bool()>& cancelled,

@@ -36,3 +36,12 @@ struct PngPixels {
 bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, int compression, bool interlace,
               const std::function<void(double)>& progress, const std::function<bool()>& cancelled,
               std::string* error);
+
+// What PNG puts around a chunk's data: before it the length and the type,
+// after it the CRC of type and data. Every chunk the command writes itself
+// (the image data here, eXIf in cli/photo_metadata.cpp) is framed so.
+struct PngChunkFrame {
+    uint8_t head[8];
+    uint8_t tail[4];
+};
+PngChunkFrame FramePngChunk(const char type[4], const uint8_t* data, size_t size);
