@@ -289,7 +289,6 @@ struct CompletionChoice {
     const char* words;   // space-separated, or a kind
 };
 const CompletionChoice kCompletionChoices[] = {
-    {"threshold-type", "plain average weighted"},
     {"preset", "presets"},
     {"save-preset", "presets"},
     {"output", "folders"},
@@ -304,6 +303,11 @@ std::string NamesOf(const NamedValues<Value>& values) {
 
 std::string ChoiceOf(const std::string& option) {
     if (option == "format") return FormatNames(" ");
+    if (option == "threshold-type") {
+        std::string names;
+        for (const ThresholdTypeInfo& type : kThresholdTypeTable) names += (names.empty() ? "" : " ") + std::string(type.name);
+        return names;
+    }
     if (option == "render") return NamesOf(RenderPathNames());
     if (option == "jpeg-subsampling") return NamesOf(SubsamplingNames());
     if (option == "tiff-compression") return NamesOf(TiffCompressionNames());

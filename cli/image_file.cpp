@@ -85,8 +85,6 @@ void CopyMetadata(VipsImage* from, VipsImage* to) {
     to->Yres = from->Yres;
 }
 
-// The loaders the command trusts with its input.
-bool LoaderAllowed(const char* loader, ImageFormat* format) { return FormatFromLoader(loader, format); }
 
 struct ProgressHook {
     std::function<void(int)> report;
@@ -380,7 +378,7 @@ bool ReadFrom(const std::string* path, const std::vector<uint8_t>* bytes, const 
         loader = vips_foreign_find_load(path->c_str());
     }
     vips_error_clear();
-    if (!LoaderAllowed(loader, &image->format)) {
+    if (!FormatFromLoader(loader, &image->format)) {  // a loader the command does not trust
         const std::string what = path ? DescribeNonImage(*path) : "";
         return failure->Set(kExitBadInput, shown + ": " + (what.empty() ? "not a PNG, JPEG, TIFF or WebP file" : what));
     }

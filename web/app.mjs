@@ -4,7 +4,6 @@
 import { decodeImage, encodeImage, toImageData } from './image_codecs.mjs';
 
 const $ = (id) => document.getElementById(id);
-const THRESHOLD_TYPES = ['plain', 'average', 'weighted'];
 const state = { parameters: [], values: [], original: null, preview: null, result: null, name: 'image', format: 'png' };
 
 function setStatus(text) { $('status').textContent = text; }
@@ -41,10 +40,10 @@ function buildControls() {
     label.textContent = p.label;
     label.htmlFor = `p-${p.name}`;
     row.append(label);
-    if (p.name === 'threshold-type') {
+    if (p.choices) {
       const select = document.createElement('select');
       select.id = `p-${p.name}`;
-      THRESHOLD_TYPES.forEach((name, value) => select.append(new Option(name, String(value))));
+      p.choices.forEach((name, value) => select.append(new Option(name, String(value))));
       select.addEventListener('change', () => setValue(index, Number(select.value)));
       row.append(select, document.createElement('span'));
     } else {
@@ -238,7 +237,7 @@ function to8Bits(image) {
 // ---- Presets: the command's TOML files ----
 function presetText() {
   return '# glyra preset\n' + state.parameters.map((p, i) =>
-    `${p.name} = ${p.name === 'threshold-type' ? `"${THRESHOLD_TYPES[state.values[i]]}"` : state.values[i]}`).join('\n') + '\n';
+    `${p.name} = ${p.choices ? `"${p.choices[state.values[i]]}"` : state.values[i]}`).join('\n') + '\n';
 }
 function readPreset(text, name) {
   const values = state.values.slice();
@@ -248,8 +247,8 @@ function readPreset(text, name) {
     const match = /^([a-z0-9-]+)\s*=\s*("?)([^"]*)\2$/.exec(line);
     const index = match ? state.parameters.findIndex((p) => p.name === match[1]) : -1;
     if (index < 0) throw new Error(`${name}, line ${number + 1}: "${line}" names no parameter`);
-    const value = match[1] === 'threshold-type' && THRESHOLD_TYPES.includes(match[3]) ? THRESHOLD_TYPES.indexOf(match[3]) : Number(match[3]);
     const p = state.parameters[index];
+    const value = p.choices && p.choices.includes(match[3]) ? p.choices.indexOf(match[3]) : Number(match[3]);
     if (!Number.isInteger(value) || value < p.minimum || value > p.maximum)
       throw new Error(`${name}, line ${number + 1}: ${p.name} takes ${p.minimum} to ${p.maximum}`);
     values[index] = value;

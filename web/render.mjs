@@ -13,10 +13,17 @@ export async function loadRenderer(moduleOptions = {}) {
   for (let i = 0; i < count; i++) {
     module._glyra_parameter_range(i, range);
     const [minimum, maximum, defaultValue] = new Int16Array(module.HEAP8.buffer, range, 3);
+    // An enumerated parameter's values by name (the threshold type's "plain", ...); none for numbers.
+    const choices = [];
+    for (let value = minimum; value <= maximum; value++) {
+      const choice = module.UTF8ToString(module._glyra_parameter_choice(i, value));
+      if (choice) choices[value] = choice;
+    }
     parameters.push({
       name: module.UTF8ToString(module._glyra_parameter_name(i)),
       label: module.UTF8ToString(module._glyra_parameter_label(i)),
       minimum, maximum, defaultValue,
+      choices: choices.length ? choices : null,
     });
   }
   module._free(range);

@@ -57,6 +57,16 @@ EMSCRIPTEN_KEEPALIVE int glyra_parameter_range(int index, int16_t* out) {
     out[2] = kParameterTable[index].defaultValue;
     return 1;
 }
+// The name of a value of an enumerated parameter ("average" for the
+// threshold type's 1), as presets and the command write it; empty for a
+// number parameter or a value without a name.
+EMSCRIPTEN_KEEPALIVE const char* glyra_parameter_choice(int index, int value) {
+    gText.clear();
+    if (index >= 0 && index < kParameterCount && kParameterTable[index].kind == ParameterKind::Enumerated)
+        for (const ThresholdTypeInfo& type : kThresholdTypeTable)
+            if (type.value == value) gText = type.name;
+    return gText.c_str();
+}
 EMSCRIPTEN_KEEPALIVE int glyra_max_image_side() { return kMaxImageSide; }
 
 // Filters width x height pixels of `channels` interleaved samples in place:

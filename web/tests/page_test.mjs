@@ -77,6 +77,22 @@ try {
   const after = await page.evaluate(() => document.getElementById('after').toDataURL());
   check(after !== before, 'the preview follows the change');
 
+  // A saved preset is one the command reads; a loaded one sets the controls.
+  const [presetDownload] = await Promise.all([page.waitForEvent('download'), page.click('#save-preset')]);
+  const savedPreset = path.join(artifacts, 'saved.toml');
+  await presetDownload.saveAs(savedPreset);
+  check(/^line-type = 4$/m.test(fs.readFileSync(savedPreset, 'utf8')) &&
+        /^threshold-type = "plain"$/m.test(fs.readFileSync(savedPreset, 'utf8')), 'the saved preset names every value');
+  const loadedPreset = path.join(artifacts, 'loaded.toml');
+  fs.writeFileSync(loadedPreset, '# glyra preset\nthreshold-type = "average"\nangle = 45\n');
+  await page.setInputFiles('#load-preset', loadedPreset);
+  await page.waitForFunction(() => document.getElementById('p-angle').value === '45');
+  check(await page.inputValue('#p-threshold-type') === '1', 'a loaded preset sets the threshold type by name');
+  fs.writeFileSync(loadedPreset, '# glyra preset\nthreshold-type = "plain"\nangle = 0\n');
+  await page.setInputFiles('#load-preset', []);
+  await page.setInputFiles('#load-preset', loadedPreset);
+  await page.waitForFunction(() => document.getElementById('p-angle').value === '0');
+
   // The split answers the keyboard.
   await page.focus('#split');
   await page.keyboard.press('ArrowLeft');
@@ -90,7 +106,7 @@ try {
   const downloaded = path.join(artifacts, download.suggestedFilename());
   await download.saveAs(downloaded);
   const commandOut = path.join(artifacts, 'command.png');
-  execFileSync(glyra, ['-q', '--force', '--line-type', '4', sample, commandOut]);
+  execFileSync(glyra, ['-q', '--force', '--preset', savedPreset, sample, commandOut]);
   const ours = decodePng(fs.readFileSync(downloaded)), theirs = decodePng(fs.readFileSync(commandOut));
   let differing = 0;
   for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];

@@ -27,6 +27,9 @@ const names = renderer.parameters.map((p) => p.name);
 check(names.length === 13, `thirteen parameters, not ${names.length}`);
 check(names.includes('sp-dephase') && names.includes('threshold-type'), `the command's names: ${names}`);
 check(renderer.parameters.find((p) => p.name === 'threshold').label === 'Threshold', 'English labels');
+const thresholdTypes = renderer.parameters.find((p) => p.name === 'threshold-type').choices;
+check(thresholdTypes && thresholdTypes.join() === 'plain,average,weighted', `threshold types by name: ${thresholdTypes}`);
+check(renderer.parameters.filter((p) => p.choices).length === 1, 'only the threshold type is a choice');
 
 // A random scene: dark samples with a share of bright pixels.
 function scene(width, height, channels, depth, seed) {
