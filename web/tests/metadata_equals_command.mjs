@@ -1,0 +1,106 @@
+// The page's metadata against the glyra command's, tag by tag with exiftool:
+// each real camera photograph of tests/photos goes through the command into
+// JPEG, PNG and WebP; the command's output with its metadata stripped gets the
+// page's metadata (read from the photograph, made upright, written for the
+// format) and must then read exactly as the command's output does.
+//   node metadata_equals_command.mjs GLYRA PHOTOS_DIR ARTIFACTS
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { addMetadata, metadataForOutput, readMetadata } from '../photo_metadata.mjs';
+import { sniffFormat } from '../image_codecs.mjs';
+
+const [glyra, photos, artifacts] = process.argv.slice(2);
+fs.mkdirSync(artifacts, { recursive: true });
+let failures = 0;
+function check(condition, message) {
+  if (!condition) { console.error(`FAIL: ${message}`); failures++; }
+}
+
+// "[group] name: value" for what a photograph's metadata says (numbers as
+// stored), leaving out what each format writes for itself.
+const KEPT = /^(IFD0|ExifIFD|GPS|InteropIFD|FujiFilm|Pentax|IPTC|ICC-|ICC_Profile|Canon|Nikon|Sony|Olympus|XMP-)/;
+const STORAGE = new Set(['ImageWidth', 'ImageHeight', 'BitsPerSample', 'Compression', 'PhotometricInterpretation',
+  'StripOffsets', 'SamplesPerPixel', 'RowsPerStrip', 'StripByteCounts', 'PlanarConfiguration', 'Predictor',
+  'ExtraSamples', 'SampleFormat', 'SubfileType', 'XResolution', 'YResolution', 'ResolutionUnit', 'YCbCrPositioning',
+  'ReferenceBlackWhite', 'XMPToolkit', 'About', 'InstanceID',
+  // Where a block lies in each file: each writer lays its file out its own way.
+  'PreviewImageStart']);
+export function tags(file) {
+  const out = new Set();
+  for (const line of execFileSync('exiftool', ['-a', '-G1', '-s', '-n', file], { encoding: 'utf8' }).split('\n')) {
+    const match = /^\[([^\]]+)\]\s+(\S+)\s*: (.*)$/.exec(line);
+    if (match && KEPT.test(match[1]) && !STORAGE.has(match[2])) out.add(`[${match[1]}] ${match[2]}: ${match[3]}`);
+  }
+  return out;
+}
+function difference(expected, got) {
+  const lines = [];
+  for (const tag of expected) if (!got.has(tag)) lines.push(`  lost: ${tag}`);
+  for (const tag of got) if (!expected.has(tag)) lines.push(`  new:  ${tag}`);
+  return lines.join('\n');
+}
+function size(file) {
+  const [width, height] = execFileSync('exiftool', ['-s', '-s', '-s', '-n', '-ImageWidth', '-ImageHeight', file], { encoding: 'utf8' }).trim().split('\n').map(Number);
+  return { width, height };
+}
+
+// The command's output stripped bare, then given the page's metadata from `source`.
+async function pageVersion(source, commandOut, format, name) {
+  // (The page's WebP writer keeps only the picture's chunks of what the encoder gives it.)
+  const bare = format === 'webp' ? commandOut : path.join(artifacts, `bare-${name}`);
+  if (format !== 'webp') execFileSync('exiftool', ['-q', '-q', '-all=', '-icc_profile:all=', '-o', bare, commandOut]);
+  const sourceBytes = new Uint8Array(fs.readFileSync(source));
+  const metadata = await readMetadata(sourceBytes, sniffFormat(sourceBytes));
+  const { width, height } = size(commandOut);
+  const written = await addMetadata(new Uint8Array(fs.readFileSync(bare)), format, metadataForOutput(metadata, width, height), width, height);
+  const out = path.join(artifacts, `page-${name}`);
+  fs.writeFileSync(out, written.bytes);
+  if (bare !== commandOut) fs.rmSync(bare);
+  return { out, notes: [...metadata.notes, ...written.notes] };
+}
+
+const names = fs.readdirSync(photos).filter((n) => n.endsWith('.jpg')).sort();
+let compared = 0;
+for (const name of names) {
+  const photo = path.join(photos, name);
+  for (const [format, extension] of [['jpeg', 'jpg'], ['png', 'png'], ['webp', 'webp']]) {
+    const commandOut = path.join(artifacts, `command-${name}.${extension}`);
+    execFileSync(glyra, ['-q', '--force', photo, commandOut]);
+    const { out, notes } = await pageVersion(photo, commandOut, format, `${name}.${extension}`);
+    const expected = tags(commandOut), got = tags(out);
+    if (format !== 'webp') check(expected.size > 10, `${name} -> ${extension}: the command kept its tags (${expected.size})`);
+    const text = difference(expected, got);
+    check(text === '', `${name} -> ${extension}: the page's metadata differs from the command's:\n${text}`);
+    check(execFileSync('exiftool', ['-s', '-s', '-s', '-Warning', out], { encoding: 'utf8' }).trim() === '', `${name} -> ${extension}: exiftool finds the page's file sound`);
+    if (format === 'webp' && [...expected].length && tags(photo).size !== 0)
+      check(!/\[IPTC\]/.test([...tags(photo)].join()) || notes.some((n) => /WebP holds no IPTC/.test(n)), `${name} -> webp: the IPTC left out is said`);
+    compared++;
+  }
+}
+
+// TIFF in: its EXIF gathered from its directories (maker notes that count
+// their offsets from their own start survive the move), ICC, XMP and IPTC.
+for (const name of ['GPS.jpg', 'IPTC.jpg', 'XMP.jpg', 'ExifTool.jpg', 'Nikon.jpg']) {
+  const tiff = path.join(artifacts, `command-${name}.tif`);
+  execFileSync(glyra, ['-q', '--force', path.join(photos, name), tiff]);
+  const commandOut = path.join(artifacts, `command-tif-${name}.jpg`);
+  execFileSync(glyra, ['-q', '--force', tiff, commandOut]);
+  const { out } = await pageVersion(tiff, commandOut, 'jpeg', `tif-${name}.jpg`);
+  const text = difference(tags(commandOut), tags(out));
+  check(text === '', `${name} as TIFF -> jpg: the page's metadata differs from the command's:\n${text}`);
+  compared++;
+}
+
+// Damaged EXIF is left out in words; the rest is still carried.
+{
+  const bytes = new Uint8Array(fs.readFileSync(path.join(photos, 'ExifTool.jpg')));
+  const metadata = await readMetadata(bytes, 'jpeg');
+  metadata.exif = metadata.exif.slice(0, 10);
+  const out = metadataForOutput(metadata, 8, 8);
+  check(out.exif === null && out.notes.some((n) => /EXIF is damaged/.test(n)), 'damaged EXIF is left out and said');
+  check(out.icc && out.xmp && out.iptc, 'the rest of a file with damaged EXIF is kept');
+}
+
+if (failures) process.exit(1);
+console.log(`metadata_equals_command: ${compared} conversions read as the command's, tag for tag`);
