@@ -2,6 +2,7 @@
 // screen size, render at full size in a worker, download. Nothing leaves the
 // computer: the renderer is WebAssembly running in this page's workers.
 import { decodeImage, encodeImage, toImageData } from './image_codecs.mjs';
+import { hasMetadata, metadataForOutput } from './photo_metadata.mjs';
 
 const $ = (id) => document.getElementById(id);
 const state = { parameters: [], values: [], original: null, preview: null, result: null, name: 'image', format: 'png' };
@@ -164,13 +165,18 @@ async function openFile(file) {
     const image = await decodeImage(bytes, file.name);
     state.original = image;
     state.format = image.format;
+    state.metadata = image.metadata;
     state.name = file.name.replace(/\.[^.]*$/, '') || 'image';
     state.result = null;
     state.preview = makePreview(image);
     $('empty').hidden = true;
     $('render').disabled = false;
     $('download').disabled = true;
-    setStatus(`${file.name}: ${image.width} × ${image.height}, ${image.depth}-bit ${image.channels >= 3 ? 'RGB' : 'gray'}${image.channels % 2 === 0 ? ' with transparency' : ''}`);
+    const kept = image.metadata && hasMetadata(image.metadata)
+      ? `; its ${['icc', 'exif', 'xmp', 'iptc'].filter((k) => image.metadata[k] !== null).map((k) => k === 'icc' ? 'ICC profile' : k.toUpperCase()).join(', ')} will be kept`
+      : '';
+    const notes = image.metadata ? image.metadata.notes.map((n) => ` Note: ${n}.`).join('') : '';
+    setStatus(`${file.name}: ${image.width} × ${image.height}, ${image.depth}-bit ${image.channels >= 3 ? 'RGB' : 'gray'}${image.channels % 2 === 0 ? ' with transparency' : ''}${kept}.${notes}`);
     showPicture();
   } catch (error) {
     setStatus('');
@@ -218,15 +224,23 @@ function cancelRender() {
 async function download() {
   if (!state.result) return;
   const chosen = $('format').value;
-  // TIFF input is never open here; WebP and JPEG are 8-bit formats.
   const format = chosen === 'same' ? state.format : chosen;
-  const image = format !== 'png' && state.result.depth === 16 ? to8Bits(state.result) : state.result;
-  const blob = await encodeImage(image, format);
+  // JPEG and WebP hold 8 bits; PNG and TIFF keep 16.
+  const image = (format === 'jpeg' || format === 'webp') && state.result.depth === 16 ? to8Bits(state.result) : state.result;
+  const metadata = state.metadata ? metadataForOutput(state.metadata, image.width, image.height) : null;
+  let written;
+  try {
+    written = await encodeImage(image, format, metadata);
+  } catch (error) {
+    setError(`The ${format.toUpperCase()} file could not be written: ${error.message}`);
+    return;
+  }
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(blob);
-  link.download = `${state.name}-stars.${format === 'jpeg' ? 'jpg' : format}`;
+  link.href = URL.createObjectURL(written.blob);
+  link.download = `${state.name}-stars.${{ jpeg: 'jpg', tiff: 'tif' }[format] || format}`;
   link.click();
   setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+  setStatus(`Downloaded ${link.download}.${written.notes.map((n) => ` Note: ${n}.`).join('')}`);
 }
 function to8Bits(image) {
   const samples = new Uint8Array(image.samples.length);

@@ -1,7 +1,10 @@
 // Image files in and out in the browser: the size read from the header (to
-// refuse what will not fit before decoding), JPEG, PNG and WebP decoded with
-// the EXIF orientation applied, 16-bit PNG kept 16-bit, and PNG (8 or 16
-// bits), JPEG and WebP written.
+// refuse what will not fit before decoding), JPEG, PNG, WebP and TIFF decoded
+// with the EXIF orientation applied, 16-bit PNG and TIFF kept 16-bit, and PNG
+// and TIFF (8 or 16 bits), JPEG and WebP written with the photograph's metadata.
+import { addMetadata, exifOrientation, readMetadata } from './photo_metadata.mjs';
+import { concatBytes, deflate, inflate, latin1, pngChunk as chunk, pngChunks } from './file_bytes.mjs';
+import { decodeTiff, encodeTiff, tiffHeaderSize } from './tiff_codec.mjs';
 export const MAX_PIXELS = 100_000_000;
 export const MAX_SIDE = 32767;
 
@@ -17,6 +20,7 @@ export function sniffFormat(bytes) {
 // Width and height from the header, or null when the header is cut short or damaged.
 export function headerSize(bytes, format) {
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+  if (format === 'tiff') return tiffHeaderSize(bytes);
   try {
     if (format === 'png') return { width: view.getUint32(16), height: view.getUint32(20), depth: bytes[24] };
     if (format === 'jpeg') {
@@ -46,48 +50,18 @@ export function headerSize(bytes, format) {
   return null;
 }
 
-async function inflate(data) {
-  const stream = new Blob([data]).stream().pipeThrough(new DecompressionStream('deflate'));
-  return new Uint8Array(await new Response(stream).arrayBuffer());
-}
-async function deflate(data) {
-  const stream = new Blob([data]).stream().pipeThrough(new CompressionStream('deflate'));
-  return new Uint8Array(await new Response(stream).arrayBuffer());
-}
-
 const CHANNELS = { 0: 1, 4: 2, 2: 3, 6: 4 };
 const COLOUR_TYPE = { 1: 0, 2: 4, 3: 2, 4: 6 };
 
-// A 16-bit PNG, kept 16-bit (non-interlaced; what the browser's own decoder would reduce to 8 bits).
-async function decodePng16(bytes) {
-  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  let at = 8, width = 0, height = 0, channels = 0, interlaced = false;
-  const data = [];
-  while (at + 8 <= bytes.length) {
-    const length = view.getUint32(at);
-    const type = String.fromCharCode(...bytes.subarray(at + 4, at + 8));
-    if (at + 12 + length > bytes.length) throw new Error('the file is cut short');
-    const body = bytes.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') {
-      width = view.getUint32(at + 8);
-      height = view.getUint32(at + 12);
-      channels = CHANNELS[body[9]];
-      interlaced = body[12] !== 0;
-    } else if (type === 'IDAT') data.push(body);
-    else if (type === 'IEND') break;
-    at += 12 + length;
-  }
-  if (!channels) return null;  // a palette: the browser's decoder reads it
-  if (interlaced) throw new Error('interlaced 16-bit PNG files are not read in the browser yet');
-  const raw = await inflate(new Blob(data));
-  const pixelBytes = channels * 2, rowBytes = width * pixelBytes;
-  if (raw.length < (rowBytes + 1) * height) throw new Error('the image data is cut short');
-  const rows = new Uint8Array(rowBytes * height);
+// Rows of one (sub-)image unfiltered into `rows` (rowBytes each); returns where its data ended.
+function unfilter(raw, at, rows, width, height, pixelBytes) {
+  const rowBytes = width * pixelBytes;
+  let up = new Uint8Array(rowBytes);
   for (let y = 0; y < height; y++) {
-    const filter = raw[y * (rowBytes + 1)];
-    const line = raw.subarray(y * (rowBytes + 1) + 1, (y + 1) * (rowBytes + 1));
+    if (at + 1 + rowBytes > raw.length) throw new Error('the image data is cut short');
+    const filter = raw[at];
+    const line = raw.subarray(at + 1, at + 1 + rowBytes);
     const out = rows.subarray(y * rowBytes, (y + 1) * rowBytes);
-    const up = y > 0 ? rows.subarray((y - 1) * rowBytes, y * rowBytes) : new Uint8Array(rowBytes);
     for (let i = 0; i < rowBytes; i++) {
       const a = i >= pixelBytes ? out[i - pixelBytes] : 0, b = up[i], c = i >= pixelBytes ? up[i - pixelBytes] : 0;
       let p = 0;
@@ -95,33 +69,122 @@ async function decodePng16(bytes) {
       else if (filter === 4) { const q = a + b - c, pa = Math.abs(q - a), pb = Math.abs(q - b), pc = Math.abs(q - c); p = pa <= pb && pa <= pc ? a : pb <= pc ? b : c; }
       out[i] = (line[i] + p) & 0xff;
     }
+    up = out;
+    at += 1 + rowBytes;
+  }
+  return at;
+}
+
+// Adam7's passes: where each starts and how far its pixels lie apart.
+const ADAM7 = [[0, 0, 8, 8], [4, 0, 8, 8], [0, 4, 4, 8], [2, 0, 4, 4], [0, 2, 2, 4], [1, 0, 2, 2], [0, 1, 1, 2]];
+
+// A 16-bit PNG, kept 16-bit (what the browser's own decoder would reduce to 8 bits).
+async function decodePng16(bytes) {
+  let width = 0, height = 0, channels = 0, interlaced = false;
+  const data = [];
+  for (const { type, body } of pngChunks(bytes)) {
+    if (type === 'IHDR') {
+      const view = new DataView(body.buffer, body.byteOffset, body.byteLength);
+      width = view.getUint32(0);
+      height = view.getUint32(4);
+      channels = CHANNELS[body[9]];
+      interlaced = body[12] !== 0;
+    } else if (type === 'IDAT') data.push(body);
+  }
+  if (!channels) return null;  // a palette: the browser's decoder reads it
+  if (!data.length) throw new Error('it has no image data');
+  const raw = await inflate(new Blob(data));
+  const pixelBytes = channels * 2, rowBytes = width * pixelBytes;
+  const rows = new Uint8Array(rowBytes * height);
+  if (!interlaced) {
+    unfilter(raw, 0, rows, width, height, pixelBytes);
+  } else {
+    let at = 0;
+    for (const [x0, y0, dx, dy] of ADAM7) {
+      const w = Math.ceil((width - x0) / dx), h = Math.ceil((height - y0) / dy);
+      if (w <= 0 || h <= 0) continue;
+      const pass = new Uint8Array(w * h * pixelBytes);
+      at = unfilter(raw, at, pass, w, h, pixelBytes);
+      for (let y = 0; y < h; y++)
+        for (let x = 0; x < w; x++)
+          rows.set(pass.subarray((y * w + x) * pixelBytes, (y * w + x + 1) * pixelBytes), ((y0 + y * dy) * width + x0 + x * dx) * pixelBytes);
+    }
   }
   const samples = new Uint16Array(rows.length / 2);
   for (let i = 0; i < samples.length; i++) samples[i] = (rows[2 * i] << 8) | rows[2 * i + 1];
   return { width, height, channels, depth: 16, samples };
 }
 
-// Decodes a file's bytes; throws with words a person can act on.
-export async function decodeImage(bytes, name) {
-  const format = sniffFormat(bytes);
-  if (format === 'tiff') throw new Error(`${name}: TIFF files are not read in the browser yet; the glyra command reads them`);
-  if (!format) throw new Error(`${name} is not an image Glyra can read (JPEG, PNG or WebP)`);
-  const size = headerSize(bytes, format);
-  if (!size || !size.width || !size.height) throw new Error(`${name} is damaged: its header cannot be read`);
-  if (size.width > MAX_SIDE || size.height > MAX_SIDE)
-    throw new Error(`${name} is ${size.width} × ${size.height} pixels; the filter takes at most ${MAX_SIDE} pixels a side`);
-  if (size.width * size.height > MAX_PIXELS)
-    throw new Error(`${name} has ${(size.width * size.height / 1e6).toFixed(0)} megapixels; in the browser the limit is ${MAX_PIXELS / 1e6} megapixels (the memory a page may have); the glyra command takes larger images`);
-  if (format === 'png' && size.depth === 16) {
-    const image = await decodePng16(bytes).catch((error) => { throw new Error(`${name} is damaged: ${error.message}`); });
-    if (image) return { ...image, format };
+// The bytes the browser's decoder is given: the picture alone, so that it
+// neither turns it (the EXIF orientation is applied here, as the command
+// applies it, for every format) nor converts its colours (the profile is
+// carried into the download instead).
+function pixelsOnly(bytes, format) {
+  if (format === 'jpeg') {
+    const parts = [bytes.subarray(0, 2)];
+    let at = 2;
+    while (at + 4 <= bytes.length && bytes[at] === 0xff) {
+      const marker = bytes[at + 1];
+      if (marker === 0xda || marker === 0xd9 || marker === 0xff) break;
+      const end = at + 2 + ((bytes[at + 2] << 8) | bytes[at + 3]);
+      if (marker !== 0xe1 && marker !== 0xe2) parts.push(bytes.subarray(at, end));
+      at = end;
+    }
+    parts.push(bytes.subarray(at));
+    return concatBytes(parts);
   }
-  let bitmap;
-  try {
-    bitmap = await createImageBitmap(new Blob([bytes]), { imageOrientation: 'from-image', premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
-  } catch {
-    throw new Error(`${name} is damaged: the browser cannot decode it`);
+  if (format === 'png') {
+    const dropped = new Set(['eXIf', 'iCCP', 'gAMA', 'cHRM', 'sRGB', 'iTXt', 'zTXt', 'tEXt']);
+    const chunks = pngChunks(bytes);
+    if (!chunks.length) return bytes;
+    return concatBytes([bytes.subarray(0, 8), ...chunks.filter((c) => !dropped.has(c.type)).map((c) => bytes.subarray(c.start, c.end)), bytes.subarray(chunks.at(-1).end)]);
   }
+  if (format === 'webp') {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const parts = [];
+    for (let at = 12; at + 8 <= bytes.length;) {
+      const type = latin1(bytes.subarray(at, at + 4)), size = view.getUint32(at + 4, true);
+      const end = Math.min(bytes.length, at + 8 + size + (size & 1));
+      if (type === 'VP8X') { const copy = bytes.slice(at, end); copy[8] &= ~(0x20 | 0x08 | 0x04); parts.push(copy); }
+      else if (type !== 'EXIF' && type !== 'ICCP' && type !== 'XMP ') parts.push(bytes.subarray(at, end));
+      at = end;
+    }
+    const body = concatBytes([bytes.subarray(8, 12), ...parts]);
+    const out = concatBytes([bytes.subarray(0, 8), body]);
+    new DataView(out.buffer).setUint32(4, body.length, true);
+    return out;
+  }
+  return bytes;
+}
+
+// The picture as EXIF orientation `orientation` says it is to be seen.
+export function turnUpright(image, orientation) {
+  if (orientation === 1) return image;
+  const { width: w, height: h, channels, samples } = image;
+  const swap = orientation >= 5;
+  const width = swap ? h : w, height = swap ? w : h;
+  const out = new samples.constructor(samples.length);
+  for (let y = 0; y < height; y++) {
+    for (let x = 0; x < width; x++) {
+      let sx, sy;
+      switch (orientation) {
+        case 2: sx = w - 1 - x; sy = y; break;
+        case 3: sx = w - 1 - x; sy = h - 1 - y; break;
+        case 4: sx = x; sy = h - 1 - y; break;
+        case 5: sx = y; sy = x; break;
+        case 6: sx = y; sy = h - 1 - x; break;
+        case 7: sx = w - 1 - y; sy = h - 1 - x; break;
+        default: sx = w - 1 - y; sy = x; break;  // 8
+      }
+      const to = (y * width + x) * channels, from = (sy * w + sx) * channels;
+      for (let c = 0; c < channels; c++) out[to + c] = samples[from + c];
+    }
+  }
+  return { ...image, width, height, samples: out };
+}
+
+async function decodeWithBrowser(bytes) {
+  const bitmap = await createImageBitmap(new Blob([bytes]), { premultiplyAlpha: 'none', colorSpaceConversion: 'none' });
   const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
   const context = canvas.getContext('2d', { willReadFrequently: true });
   context.drawImage(bitmap, 0, 0);
@@ -129,10 +192,34 @@ export async function decodeImage(bytes, name) {
   bitmap.close();
   let opaque = true;
   for (let i = 3; i < rgba.length; i += 4) if (rgba[i] !== 255) { opaque = false; break; }
-  if (!opaque) return { width: canvas.width, height: canvas.height, channels: 4, depth: 8, samples: new Uint8Array(rgba.buffer), format };
+  if (!opaque) return { width: canvas.width, height: canvas.height, channels: 4, depth: 8, samples: new Uint8Array(rgba.buffer) };
   const rgb = new Uint8Array(canvas.width * canvas.height * 3);
   for (let i = 0, j = 0; i < rgba.length; i += 4, j += 3) { rgb[j] = rgba[i]; rgb[j + 1] = rgba[i + 1]; rgb[j + 2] = rgba[i + 2]; }
-  return { width: canvas.width, height: canvas.height, channels: 3, depth: 8, samples: rgb, format };
+  return { width: canvas.width, height: canvas.height, channels: 3, depth: 8, samples: rgb };
+}
+
+// Decodes a file's bytes into { width, height, channels, depth, samples,
+// format, metadata }; throws with words a person can act on.
+export async function decodeImage(bytes, name) {
+  const format = sniffFormat(bytes);
+  if (!format) throw new Error(`${name} is not an image Glyra can read (JPEG, PNG, WebP or TIFF)`);
+  const size = headerSize(bytes, format);
+  if (!size || !size.width || !size.height) throw new Error(`${name} is damaged: its header cannot be read`);
+  if (size.width > MAX_SIDE || size.height > MAX_SIDE)
+    throw new Error(`${name} is ${size.width} × ${size.height} pixels; the filter takes at most ${MAX_SIDE} pixels a side`);
+  if (size.width * size.height > MAX_PIXELS)
+    throw new Error(`${name} has ${(size.width * size.height / 1e6).toFixed(0)} megapixels; in the browser the limit is ${MAX_PIXELS / 1e6} megapixels (the memory a page may have); the glyra command takes larger images`);
+  const metadata = await readMetadata(bytes, format);
+  let image = null;
+  if (format === 'tiff') {
+    image = await decodeTiff(bytes).catch((error) => { throw new Error(`${name} is damaged or not readable here: ${error.message}`); });
+  } else if (format === 'png' && size.depth === 16) {
+    image = await decodePng16(bytes).catch((error) => { throw new Error(`${name} is damaged: ${error.message}`); });
+  }
+  if (!image) {
+    image = await decodeWithBrowser(pixelsOnly(bytes, format)).catch(() => { throw new Error(`${name} is damaged: the browser cannot decode it`); });
+  }
+  return { ...turnUpright(image, exifOrientation(metadata)), format, metadata };
 }
 
 // RGBA 8-bit for the screen (16-bit samples shown by their top eight bits).
@@ -147,23 +234,6 @@ export function toImageData(image) {
     out.data[4 * i + 2] = samples[gray ? j : j + 2] >> shift;
     out.data[4 * i + 3] = channels === 2 || channels === 4 ? samples[j + channels - 1] >> shift : 255;
   }
-  return out;
-}
-
-const CRC_TABLE = Array.from({ length: 256 }, (_, n) => {
-  let c = n;
-  for (let k = 0; k < 8; k++) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
-  return c >>> 0;
-});
-function chunk(type, body) {
-  const out = new Uint8Array(12 + body.length);
-  const view = new DataView(out.buffer);
-  view.setUint32(0, body.length);
-  for (let i = 0; i < 4; i++) out[4 + i] = type.charCodeAt(i);
-  out.set(body, 8);
-  let c = 0xffffffff;
-  for (let i = 4; i < 8 + body.length; i++) c = CRC_TABLE[(c ^ out[i]) & 0xff] ^ (c >>> 8);
-  view.setUint32(8 + body.length, (c ^ 0xffffffff) >>> 0);
   return out;
 }
 
@@ -188,12 +258,20 @@ export async function encodePng(image) {
       raw.set(samples.subarray(first, first + width * channels), base);
     }
   }
-  return new Blob([new Uint8Array([137, 80, 78, 71, 13, 10, 26, 10]), chunk('IHDR', header), chunk('IDAT', await deflate(raw)), chunk('IEND', new Uint8Array(0))], { type: 'image/png' });
+  return concatBytes([new Uint8Array([137, 80, 78, 71, 13, 10, 26, 10]), chunk('IHDR', header), chunk('IDAT', await deflate(raw)), chunk('IEND', new Uint8Array(0))]);
 }
 
-export async function encodeImage(image, format) {
-  if (format === 'png') return encodePng(image);
-  const canvas = new OffscreenCanvas(image.width, image.height);
-  canvas.getContext('2d').putImageData(toImageData(image), 0, 0);
-  return canvas.convertToBlob({ type: format === 'jpeg' ? 'image/jpeg' : 'image/webp', quality: 0.92 });
+// The file for a download as a Blob, and notes on what the format could not hold.
+export async function encodeImage(image, format, metadata = null) {
+  if (format === 'tiff') return { blob: new Blob([await encodeTiff(image, metadata)], { type: 'image/tiff' }), notes: [] };
+  let bytes;
+  if (format === 'png') bytes = await encodePng(image);
+  else {
+    const canvas = new OffscreenCanvas(image.width, image.height);
+    canvas.getContext('2d').putImageData(toImageData(image), 0, 0);
+    const blob = await canvas.convertToBlob({ type: format === 'jpeg' ? 'image/jpeg' : 'image/webp', quality: 0.92 });
+    bytes = new Uint8Array(await blob.arrayBuffer());
+  }
+  const written = metadata ? await addMetadata(bytes, format, metadata, image.width, image.height) : { bytes, notes: [] };
+  return { blob: new Blob([written.bytes], { type: `image/${format}` }), notes: written.notes };
 }

@@ -1,8 +1,9 @@
 // Keeps the page working offline after the first visit: the files of the
 // page are kept in a cache and answered from it, the network asked only for
 // what the cache does not hold (and never any other host).
-const CACHE = 'glyra-v1';
-const FILES = ['./', './index.html', './style.css', './app.mjs', './image_codecs.mjs', './worker.mjs', './render.mjs',
+const CACHE = 'glyra-v2';
+const FILES = ['./', './index.html', './style.css', './app.mjs', './image_codecs.mjs', './file_bytes.mjs', './photo_metadata.mjs',
+  './tiff_codec.mjs', './tiff_structure.mjs', './worker.mjs', './render.mjs',
   './glyra-render.mjs', './glyra-render.wasm', './manifest.webmanifest'];
 
 self.addEventListener('install', (event) => {

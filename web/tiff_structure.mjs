@@ -56,7 +56,8 @@ export function entryNumbers(reader, entry) {
 // Writes directories: entries { tag, type, count, bytes (in the writer's byte
 // order) } or { tag, type: SHORT|LONG, numbers }, or { tag, ifd: [entries] }
 // for a pointer to a directory of its own; values over four bytes follow the
-// directory; `placeAt` asks for a value's old offset. `base` is where out[0] will sit in the file (offsets count from the header).
+// directory; { tag, type, count, field } keeps an entry's four value bytes
+// as they are (an offset already true in the file); `placeAt` asks for a value's old offset. `base` is where out[0] will sit in the file (offsets count from the header).
 export function tiffWriter(little) {
   const parts = [];
   let length = 0;
@@ -86,6 +87,7 @@ export function tiffWriter(little) {
         view.setUint16(e + 2, type, little);
         view.setUint32(e + 4, count, little);
         if (entry.ifd) later.push({ e, ifd: entry.ifd });
+        else if (entry.field) table.set(entry.field, e + 8);
         else if (bytes.length <= 4) table.set(bytes, e + 8);
         else {
           // A value that must stay where it was (offsets inside it count from the header) goes there when it still can.

@@ -1,14 +1,17 @@
 // The page's metadata against the glyra command's, tag by tag with exiftool:
 // each real camera photograph of tests/photos goes through the command into
-// JPEG, PNG and WebP; the command's output with its metadata stripped gets the
+// JPEG, PNG, WebP and TIFF; the command's output with its metadata stripped gets the
 // page's metadata (read from the photograph, made upright, written for the
-// format) and must then read exactly as the command's output does.
+// format) and must then read exactly as the command's output does. TIFF,
+// which the page writes itself, is the command's pixels in the page's file.
 //   node metadata_equals_command.mjs GLYRA PHOTOS_DIR ARTIFACTS
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { addMetadata, metadataForOutput, readMetadata } from '../photo_metadata.mjs';
 import { sniffFormat } from '../image_codecs.mjs';
+import { decodeTiff, encodeTiff } from '../tiff_codec.mjs';
+import { difference, tags } from './exif_tags.mjs';
 
 const [glyra, photos, artifacts] = process.argv.slice(2);
 fs.mkdirSync(artifacts, { recursive: true });
@@ -17,29 +20,6 @@ function check(condition, message) {
   if (!condition) { console.error(`FAIL: ${message}`); failures++; }
 }
 
-// "[group] name: value" for what a photograph's metadata says (numbers as
-// stored), leaving out what each format writes for itself.
-const KEPT = /^(IFD0|ExifIFD|GPS|InteropIFD|FujiFilm|Pentax|IPTC|ICC-|ICC_Profile|Canon|Nikon|Sony|Olympus|XMP-)/;
-const STORAGE = new Set(['ImageWidth', 'ImageHeight', 'BitsPerSample', 'Compression', 'PhotometricInterpretation',
-  'StripOffsets', 'SamplesPerPixel', 'RowsPerStrip', 'StripByteCounts', 'PlanarConfiguration', 'Predictor',
-  'ExtraSamples', 'SampleFormat', 'SubfileType', 'XResolution', 'YResolution', 'ResolutionUnit', 'YCbCrPositioning',
-  'ReferenceBlackWhite', 'XMPToolkit', 'About', 'InstanceID',
-  // Where a block lies in each file: each writer lays its file out its own way.
-  'PreviewImageStart']);
-export function tags(file) {
-  const out = new Set();
-  for (const line of execFileSync('exiftool', ['-a', '-G1', '-s', '-n', file], { encoding: 'utf8' }).split('\n')) {
-    const match = /^\[([^\]]+)\]\s+(\S+)\s*: (.*)$/.exec(line);
-    if (match && KEPT.test(match[1]) && !STORAGE.has(match[2])) out.add(`[${match[1]}] ${match[2]}: ${match[3]}`);
-  }
-  return out;
-}
-function difference(expected, got) {
-  const lines = [];
-  for (const tag of expected) if (!got.has(tag)) lines.push(`  lost: ${tag}`);
-  for (const tag of got) if (!expected.has(tag)) lines.push(`  new:  ${tag}`);
-  return lines.join('\n');
-}
 function size(file) {
   const [width, height] = execFileSync('exiftool', ['-s', '-s', '-s', '-n', '-ImageWidth', '-ImageHeight', file], { encoding: 'utf8' }).trim().split('\n').map(Number);
   return { width, height };
@@ -47,6 +27,15 @@ function size(file) {
 
 // The command's output stripped bare, then given the page's metadata from `source`.
 async function pageVersion(source, commandOut, format, name) {
+  if (format === 'tiff') {
+    // The page writes TIFF itself: the command's pixels, the page's file.
+    const sourceBytes = new Uint8Array(fs.readFileSync(source));
+    const metadata = await readMetadata(sourceBytes, sniffFormat(sourceBytes));
+    const image = await decodeTiff(new Uint8Array(fs.readFileSync(commandOut)));
+    const out = path.join(artifacts, `page-${name}`);
+    fs.writeFileSync(out, await encodeTiff(image, metadataForOutput(metadata, image.width, image.height)));
+    return { out, notes: metadata.notes };
+  }
   // (The page's WebP writer keeps only the picture's chunks of what the encoder gives it.)
   const bare = format === 'webp' ? commandOut : path.join(artifacts, `bare-${name}`);
   if (format !== 'webp') execFileSync('exiftool', ['-q', '-q', '-all=', '-icc_profile:all=', '-o', bare, commandOut]);
@@ -64,7 +53,7 @@ const names = fs.readdirSync(photos).filter((n) => n.endsWith('.jpg')).sort();
 let compared = 0;
 for (const name of names) {
   const photo = path.join(photos, name);
-  for (const [format, extension] of [['jpeg', 'jpg'], ['png', 'png'], ['webp', 'webp']]) {
+  for (const [format, extension] of [['jpeg', 'jpg'], ['png', 'png'], ['webp', 'webp'], ['tiff', 'tif']]) {
     const commandOut = path.join(artifacts, `command-${name}.${extension}`);
     execFileSync(glyra, ['-q', '--force', photo, commandOut]);
     const { out, notes } = await pageVersion(photo, commandOut, format, `${name}.${extension}`);

@@ -1,7 +1,10 @@
 // The renderer compiled to WebAssembly gives what the glyra command gives:
 // the bundled night scene with the default and a spectral setting, and
 // random scenes in gray + alpha and 16-bit RGBA with every threshold type,
-// filtered by both, differ in no sample. Progress rises and can stop it.
+// filtered by both, differ in no sample. The page's own readers (TIFF in
+// its many layouts, 16-bit PNG interlaced or not, every EXIF orientation)
+// give the command's picture: filtering what they read equals the command's
+// output for the file. Progress rises and can stop it.
 //   node render_equals_command.mjs GLYRA BUILT_WEB_FOLDER SAMPLE.png
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -9,6 +12,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { decodePng, encodePng } from './png.mjs';
+import { decodeImage } from '../image_codecs.mjs';
 
 const [glyra, built, sample] = process.argv.slice(2);
 const { loadRenderer } = await import(pathToFileURL(path.resolve(built, 'render.mjs')));
@@ -79,6 +83,63 @@ for (let type = 0; type < 3; type++) {
   values[names.indexOf('line-type')] = 1 + type;
   compare(`gray-alpha-type${type}`, scene(83, 57, 2, 8, 11 + type), values);
   compare(`rgba16-type${type}`, scene(71, 49, 4, 16, 29 + type), values);
+}
+
+// A file read by the page and filtered equals the command's output for it.
+async function compareFile(name, file, values) {
+  const outputPath = path.join(work, `${name}-out.png`);
+  execFileSync(glyra, ['-q', '--force', '--line-type', String(values[names.indexOf('line-type')]), file, outputPath]);
+  const command = decodePng(fs.readFileSync(outputPath));
+  let image;
+  try {
+    image = await decodeImage(new Uint8Array(fs.readFileSync(file)), name);
+  } catch (error) {
+    check(false, `${name}: the page cannot read it: ${error.message}`);
+    return;
+  }
+  renderer.filter(image, values);
+  let differing = 0;
+  for (let i = 0; i < command.samples.length; i++) differing += image.samples[i] !== command.samples[i];
+  check(image.width === command.width && image.height === command.height && image.depth === command.depth &&
+        image.channels === command.channels, `${name}: read as ${image.width}x${image.height}x${image.channels} ${image.depth}-bit, the command as ${command.width}x${command.height}x${command.channels} ${command.depth}-bit`);
+  check(differing === 0, `${name}: ${differing} of ${command.samples.length} samples differ from the command's`);
+}
+{
+  const values = defaults.slice();
+  values[names.indexOf('line-type')] = 4;
+  const rgb16 = path.join(work, 'rgb16.png'), gray8 = path.join(work, 'gray8.png'), rgba8 = path.join(work, 'rgba8.png');
+  fs.writeFileSync(rgb16, encodePng(scene(61, 37, 3, 16, 5)));
+  fs.writeFileSync(gray8, encodePng(scene(53, 41, 1, 8, 6)));
+  fs.writeFileSync(rgba8, encodePng(scene(47, 33, 4, 8, 7)));
+  const layouts = [
+    ['tiff-16-zip-predictor', rgb16, ['-compress', 'Zip', '-define', 'tiff:predictor=2']],
+    ['tiff-16-lzw-big-endian', rgb16, ['-compress', 'LZW', '-define', 'tiff:endian=msb']],
+    ['tiff-16-none-tiles', rgb16, ['-compress', 'None', '-define', 'tiff:tile-geometry=16x16']],
+    ['tiff-16-planar', rgb16, ['-compress', 'Zip', '-interlace', 'Plane']],
+    ['tiff-8-packbits-strips', gray8, ['-compress', 'RLE', '-define', 'tiff:rows-per-strip=5']],
+    ['tiff-8-lzw-predictor-alpha', rgba8, ['-compress', 'LZW', '-define', 'tiff:predictor=2', '-define', 'tiff:alpha=unassociated']],
+    ['tiff-8-min-is-white', gray8, ['-compress', 'None', '-define', 'quantum:polarity=min-is-white']],
+  ];
+  for (const [name, source, options] of layouts) {
+    const file = path.join(work, `${name}.tif`);
+    execFileSync('convert', [source, ...options, file]);
+    await compareFile(name, file, values);
+  }
+  const interlaced = path.join(work, 'interlaced16.png');
+  execFileSync('convert', [rgb16, '-interlace', 'PNG', `PNG48:${interlaced}`]);
+  await compareFile('png-16-interlaced', interlaced, values);
+  // Every orientation: the page turns the picture as the command does.
+  for (let orientation = 1; orientation <= 8; orientation++) {
+    const file = path.join(work, `oriented${orientation}.png`);
+    fs.copyFileSync(rgb16, file);
+    execFileSync('exiftool', ['-q', '-overwrite_original', '-n', `-EXIF:Orientation=${orientation}`, file]);
+    await compareFile(`png-16-orientation-${orientation}`, file, values);
+  }
+  const damaged = path.join(work, 'damaged.tif');
+  const whole = fs.readFileSync(path.join(work, 'tiff-16-zip-predictor.tif'));
+  fs.writeFileSync(damaged, whole.subarray(0, whole.length >> 1));
+  const message = await decodeImage(new Uint8Array(fs.readFileSync(damaged)), 'damaged.tif').then(() => '', (error) => error.message);
+  check(/damaged/.test(message), `a TIFF cut short is refused as damaged: "${message}"`);
 }
 
 // Progress rises to its total; an answer of true stops the render and leaves the samples as they were.
