@@ -75,6 +75,7 @@ run_tests() {
   bash tests/tsan_batch.sh build/tsan/glyra samples/night-harbour.png
   step "the renderer compiled to WebAssembly, against the command"
   node web/tests/render_equals_command.mjs build/native/glyra dist/web samples/night-harbour.png
+  node web/tests/metadata_equals_command.mjs build/native/glyra tests/photos build/web-test-artifacts/metadata
   step "the web page in Chromium"
   npm ci --prefix web --no-audit --no-fund
   node web/tests/page_test.mjs build/native/glyra dist/web samples/night-harbour.png build/web-test-artifacts

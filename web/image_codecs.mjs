@@ -22,7 +22,7 @@ export function headerSize(bytes, format) {
   const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
   if (format === 'tiff') return tiffHeaderSize(bytes);
   try {
-    if (format === 'png') return { width: view.getUint32(16), height: view.getUint32(20), depth: bytes[24] };
+    if (format === 'png') return { width: view.getUint32(16), height: view.getUint32(20), depth: bytes[24], gray: bytes[25] === 0 || bytes[25] === 4 };
     if (format === 'jpeg') {
       let at = 2;
       while (at + 9 < bytes.length) {
@@ -30,7 +30,7 @@ export function headerSize(bytes, format) {
         const marker = bytes[at + 1];
         const length = view.getUint16(at + 2);
         if (marker >= 0xc0 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc)
-          return { width: view.getUint16(at + 7), height: view.getUint16(at + 5), depth: 8 };
+          return { width: view.getUint16(at + 7), height: view.getUint16(at + 5), depth: 8, gray: bytes[at + 9] === 1 };
         at += 2 + length;
       }
       return null;
@@ -198,6 +198,17 @@ async function decodeWithBrowser(bytes) {
   return { width: canvas.width, height: canvas.height, channels: 3, depth: 8, samples: rgb };
 }
 
+// A gray file stays gray (the browser hands every picture over as RGBA).
+function grayOf(image) {
+  const channels = image.channels === 4 ? 2 : 1;
+  const samples = new Uint8Array(image.width * image.height * channels);
+  for (let i = 0, j = 0; j < samples.length; i += image.channels, j += channels) {
+    samples[j] = image.samples[i];
+    if (channels === 2) samples[j + 1] = image.samples[i + 3];
+  }
+  return { ...image, channels, samples };
+}
+
 // Decodes a file's bytes into { width, height, channels, depth, samples,
 // format, metadata }; throws with words a person can act on.
 export async function decodeImage(bytes, name) {
@@ -218,6 +229,7 @@ export async function decodeImage(bytes, name) {
   }
   if (!image) {
     image = await decodeWithBrowser(pixelsOnly(bytes, format)).catch(() => { throw new Error(`${name} is damaged: the browser cannot decode it`); });
+    if (size.gray) image = grayOf(image);
   }
   return { ...turnUpright(image, exifOrientation(metadata)), format, metadata };
 }

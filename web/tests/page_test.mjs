@@ -10,6 +10,7 @@ import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
+import { difference, tags } from './exif_tags.mjs';
 import { decodePng, encodePng } from './png.mjs';
 
 const [glyra, built, sample, artifacts] = process.argv.slice(2);
@@ -144,18 +145,52 @@ try {
   }
 
 
-  // A 12-megapixel scene: the full render against the native command's filter.
-  const width = 4000, height = 3000, samples = new Uint8Array(width * height * 3).fill(30);
+  // A gray JPEG stays gray, and equals the command's.
+  {
+    const grayJpeg = path.join(artifacts, 'gray.jpg');
+    execFileSync('convert', [sample, '-colorspace', 'Gray', '-quality', '90', grayJpeg]);
+    await page.setInputFiles('#file', grayJpeg);
+    await page.waitForFunction(() => /8-bit gray\./.test(document.getElementById('status').textContent));
+    await page.click('#render');
+    await page.waitForSelector('#after[data-renders="3"]', { timeout: 60000 });
+    await page.selectOption('#format', 'png');
+    const [grayDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    const grayOut = path.join(artifacts, 'gray-page.png');
+    await grayDownload.saveAs(grayOut);
+    execFileSync(glyra, ['-q', '--force', '--line-type', '4', grayJpeg, path.join(artifacts, 'gray-command.png')]);
+    const ours = decodePng(fs.readFileSync(grayOut)), theirs = decodePng(fs.readFileSync(path.join(artifacts, 'gray-command.png')));
+    let differing = 0;
+    for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];
+    check(ours.channels === 1 && theirs.channels === 1, `the gray JPEG's download is gray (${ours.channels} channels)`);
+    check(differing === 0, `the gray JPEG: ${differing} of ${theirs.samples.length} samples differ from the command's`);
+  }
+
+  // A 12-megapixel JPEG as a camera writes it: EXIF with Canon's maker notes,
+  // an ICC profile, XMP and IPTC, stored turned (orientation 6). The page
+  // shows it upright, renders it equal to the command, and downloads carry
+  // what the command's outputs carry. The render is timed against the native command's.
+  const width = 4000, height = 3000, samples = new Uint8Array(width * height * 3);
+  for (let i = 0; i < width * height; i++) { samples[3 * i] = 24; samples[3 * i + 1] = 30; samples[3 * i + 2] = 44; }
   let seed = 7;
   for (let k = 0; k < width * height / 1000; k++) {
     seed = (seed * 1103515245 + 12345) >>> 0;
     const at = (seed % (width * height)) * 3;
-    samples[at] = samples[at + 1] = samples[at + 2] = 255;
+    samples[at] = 255; samples[at + 1] = 250; samples[at + 2] = 235;
   }
-  const big = path.join(artifacts, 'scene-12mp.png');
-  fs.writeFileSync(big, encodePng({ width, height, channels: 3, depth: 8, samples }));
+  const bigPng = path.join(artifacts, 'scene-12mp.png'), big = path.join(artifacts, 'camera-12mp.jpg');
+  fs.writeFileSync(bigPng, encodePng({ width, height, channels: 3, depth: 8, samples }));
+  execFileSync('convert', [bigPng, '-quality', '92', '-sampling-factor', '2x2', big]);
+  const photos = path.join(path.dirname(sample), '..', 'tests', 'photos');
+  const profile = path.join(artifacts, 'profile.icc');
+  fs.writeFileSync(profile, execFileSync('exiftool', ['-b', '-ICC_Profile', path.join(photos, 'ExifTool.jpg')]));
+  execFileSync('exiftool', ['-q', '-overwrite_original', '-TagsFromFile', path.join(photos, 'Canon.jpg'), '-EXIF:all',
+    '-TagsFromFile', path.join(photos, 'ExifTool.jpg'), '-XMP:all', '-IPTC:all', `-ICC_Profile<=${profile}`,
+    '-n', '-EXIF:Orientation=6', big]);
+  check(/Canon/.test(execFileSync('exiftool', ['-s', '-s', '-s', '-Make', '-ProfileDescription', big], { encoding: 'utf8' })),
+    'the camera JPEG has its EXIF');
   await page.setInputFiles('#file', big);
-  await page.waitForFunction(() => /4000 × 3000/.test(document.getElementById('status').textContent), null, { timeout: 60000 });
+  await page.waitForFunction(() => /3000 × 4000/.test(document.getElementById('status').textContent), null, { timeout: 60000 });
+  check(/ICC profile, EXIF, XMP, IPTC will be kept/.test(await page.textContent('#status')), `the page says what it keeps: ${await page.textContent('#status')}`);
   const previewsBefore = Number(await page.getAttribute('#after', 'data-previews'));
   await page.waitForTimeout(500);
   const angle = page.getByLabel('Angle', { exact: true }).last();
@@ -165,12 +200,42 @@ try {
   const bigPreviewMs = Number(await page.getAttribute('#after', 'data-preview-ms'));
   const started = Date.now();
   await page.click('#render');
-  await page.waitForSelector('#after[data-renders="3"]', { timeout: 120000 });
+  await page.waitForSelector('#after[data-renders="4"]', { timeout: 120000 });
   const pageSeconds = (Date.now() - started) / 1000;
   const nativeRun = nativeTimes(glyra, big, path.join(artifacts, 'big.png'));
   console.log(`preview after a change: night scene ${previewMs.toFixed(0)} ms, 12 MP ${bigPreviewMs.toFixed(0)} ms; 12 MP full render: page ${pageSeconds.toFixed(2)} s, ` +
     `native filter ${nativeRun.filter.toFixed(2)} s (${(pageSeconds / nativeRun.filter).toFixed(1)}x), ` +
     `native whole command ${nativeRun.total.toFixed(2)} s`);
+  // Its samples, through PNG, equal the command's.
+  const bigPreset = path.join(artifacts, 'big.toml');
+  const [bigPresetDownload] = await Promise.all([page.waitForEvent('download'), page.click('#save-preset')]);
+  await bigPresetDownload.saveAs(bigPreset);
+  await page.selectOption('#format', 'png');
+  const [pngDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+  const pagePng = path.join(artifacts, 'camera-page.png');
+  await pngDownload.saveAs(pagePng);
+  execFileSync(glyra, ['-q', '--force', '--preset', bigPreset, big, path.join(artifacts, 'camera-command.png')]);
+  {
+    const ours = decodePng(fs.readFileSync(pagePng)), theirs = decodePng(fs.readFileSync(path.join(artifacts, 'camera-command.png')));
+    let differing = 0;
+    for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];
+    check(ours.width === 3000 && ours.height === 4000 && theirs.width === 3000, `the camera JPEG is upright in both (${ours.width} × ${ours.height})`);
+    check(differing === 0, `the camera JPEG: ${differing} of ${theirs.samples.length} samples differ from the command's`);
+    console.log(`camera JPEG 12 MP: ${differing} of ${theirs.samples.length} samples differ from the command's`);
+  }
+  // Its metadata, downloaded in its own format and in the others, reads as the command's outputs.
+  for (const [choice, extension] of [['same', 'jpg'], ['png', 'png'], ['webp', 'webp'], ['tiff', 'tif']]) {
+    await page.selectOption('#format', choice);
+    const [metaDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    const pageFile = path.join(artifacts, `camera-page.${extension}`), commandFile = path.join(artifacts, `camera-command.${extension}`);
+    await metaDownload.saveAs(pageFile);
+    check(metaDownload.suggestedFilename() === `camera-12mp-stars.${extension}`, `named ${metaDownload.suggestedFilename()}`);
+    execFileSync(glyra, ['-q', '--force', '--preset', bigPreset, big, commandFile]);
+    const text = difference(tags(commandFile), tags(pageFile));
+    check(text === '', `the camera JPEG as ${extension}: the page's metadata differs from the command's:\n${text}`);
+    if (extension === 'webp') check(/WebP holds no IPTC/.test(await page.textContent('#status')), 'the IPTC a WebP cannot hold is said');
+    check(tags(pageFile).has('[IFD0] Orientation: 1') && tags(pageFile).has('[Canon] CanonModelID: 2147484016'), `the ${extension} download is marked upright and keeps Canon's maker notes`);
+  }
 
   // Offline after the first visit: the service worker answers the page.
   await page.evaluate(() => navigator.serviceWorker.ready);
