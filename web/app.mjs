@@ -201,7 +201,7 @@ async function renderFull() {
       (share) => { progress.value = share; });
     state.result = answer.image;
     $('download').disabled = false;
-    setStatus(`Rendered at full size in ${((performance.now() - started) / 1000).toFixed(2)} s.`);
+    setStatus(`Rendered at full size in ${((performance.now() - started) / 1000).toFixed(2)} s on ${state.threads === 1 ? 'one thread' : `${state.threads} threads`}.`);
     $('after').dataset.renders = String(Number($('after').dataset.renders || 0) + 1);
     if ($('actual-size').checked) showPicture();
   } catch (error) {
@@ -275,6 +275,8 @@ async function start() {
   try {
     const answer = await ask(previewWorker, { describe: true });
     state.parameters = answer.parameters;
+    state.threads = answer.threads;
+    document.body.dataset.threads = String(answer.threads);
     state.values = state.parameters.map((p) => p.defaultValue);
     buildControls();
   } catch (error) {

@@ -1,18 +1,24 @@
 // The renderer's WebAssembly module as the page and its worker use it: the
 // parameters as the one table describes them, and the filter on an image's
 // samples (8-bit, or 16-bit on the whole 0..65535 range), in place.
-import GlyraRender from './glyra-render.mjs';
+// Threads need memory shared between workers, which a browser allows only
+// to a cross-origin isolated page; elsewhere the render runs on one thread.
+export const canUseThreads = typeof SharedArrayBuffer !== 'undefined' && globalThis.crossOriginIsolated === true;
 
 const STATUS = ['done', 'out of memory', 'stopped', 'not an image the filter takes'];
 
 export async function loadRenderer(moduleOptions = {}) {
+  const threads = canUseThreads ? Math.min(navigator.hardwareConcurrency || 4, 16) : 1;
+  const { default: GlyraRender } = threads > 1 ? await import('./glyra-render-threads.mjs') : await import('./glyra-render.mjs');
   const module = await GlyraRender(moduleOptions);
+  // The memory as it is now (it may have grown, on any thread).
+  const heap = () => (module.wasmMemory || module.HEAP8).buffer;
   const count = module._glyra_parameter_count();
   const range = module._malloc(6);
   const parameters = [];
   for (let i = 0; i < count; i++) {
     module._glyra_parameter_range(i, range);
-    const [minimum, maximum, defaultValue] = new Int16Array(module.HEAP8.buffer, range, 3);
+    const [minimum, maximum, defaultValue] = new Int16Array(heap(), range, 3);
     // An enumerated parameter's values by name (the threshold type's "plain", ...); none for numbers.
     const choices = [];
     for (let value = minimum; value <= maximum; value++) {
@@ -46,16 +52,14 @@ export async function loadRenderer(moduleOptions = {}) {
       throw new Error('out of memory');
     }
     try {
-      new Int16Array(module.HEAP8.buffer, parameterBlock, count).set(values);
-      const heap = depth === 16 ? new Uint16Array(module.HEAP8.buffer, pixels, samples.length)
-                                : new Uint8Array(module.HEAP8.buffer, pixels, samples.length);
-      heap.set(samples);
+      new Int16Array(heap(), parameterBlock, count).set(values);
+      (depth === 16 ? new Uint16Array(heap(), pixels, samples.length) : new Uint8Array(heap(), pixels, samples.length)).set(samples);
       module.onProgress = onProgress;
-      const status = module._glyra_filter(pixels, depth === 16 ? 1 : 0, width, height, channels, parameterBlock, 1);
+      const status = module._glyra_filter(pixels, depth === 16 ? 1 : 0, width, height, channels, parameterBlock, threads);
       if (status !== 0) throw new Error(STATUS[status] || `status ${status}`);
       // Memory may have grown during the render: look at it afresh.
-      samples.set(depth === 16 ? new Uint16Array(module.HEAP8.buffer, pixels, samples.length)
-                               : new Uint8Array(module.HEAP8.buffer, pixels, samples.length));
+      samples.set(depth === 16 ? new Uint16Array(heap(), pixels, samples.length)
+                               : new Uint8Array(heap(), pixels, samples.length));
     } finally {
       module.onProgress = undefined;
       module._free(pixels);
@@ -63,5 +67,5 @@ export async function loadRenderer(moduleOptions = {}) {
     }
   }
 
-  return { parameters, filter, defaults: () => parameters.map((p) => p.defaultValue) };
+  return { parameters, filter, threads, defaults: () => parameters.map((p) => p.defaultValue) };
 }

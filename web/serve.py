@@ -3,7 +3,8 @@
 it cross-origin isolated (so that a browser allows the shared memory the
 renderer's threads need) and the right type for WebAssembly.
 
-Usage: python3 serve.py [FOLDER] [PORT]     (default: this folder, port 8000)
+Usage: python3 serve.py [FOLDER] [PORT] [--plain]     (default: this folder, port 8000)
+--plain leaves the isolation headers out, as a static host that cannot send them does.
 """
 import functools
 import http.server
@@ -14,9 +15,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
                       ".wasm": "application/wasm", ".mjs": "text/javascript", ".webmanifest": "application/manifest+json"}
 
+    isolate = True
+
     def end_headers(self):
-        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
-        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
+        if self.isolate:
+            self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+            self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
         self.send_header("Cache-Control", "no-cache")
         super().end_headers()
 
@@ -25,8 +29,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 
 def main() -> int:
-    folder = sys.argv[1] if len(sys.argv) > 1 else "."
-    port = int(sys.argv[2]) if len(sys.argv) > 2 else 8000
+    arguments = [a for a in sys.argv[1:] if a != "--plain"]
+    Handler.isolate = "--plain" not in sys.argv[1:]
+    folder = arguments[0] if arguments else "."
+    port = int(arguments[1]) if len(arguments) > 1 else 8000
     server = http.server.ThreadingHTTPServer(("127.0.0.1", port), functools.partial(Handler, directory=folder))
     print(f"Glyra: http://127.0.0.1:{server.server_address[1]}/ (Ctrl+C stops)", flush=True)
     try:

@@ -1,10 +1,13 @@
 // Keeps the page working offline after the first visit: the files of the
 // page are kept in a cache and answered from it, the network asked only for
-// what the cache does not hold (and never any other host).
-const CACHE = 'glyra-v2';
+// what the cache does not hold (and never any other host). Its answers carry
+// the cross-origin isolation headers, so that on a static host that cannot
+// send them the page still renders on several threads from its second visit.
+const CACHE = 'glyra-v3';
 const FILES = ['./', './index.html', './style.css', './app.mjs', './image_codecs.mjs', './file_bytes.mjs', './photo_metadata.mjs',
   './tiff_codec.mjs', './tiff_structure.mjs', './worker.mjs', './render.mjs',
-  './glyra-render.mjs', './glyra-render.wasm', './manifest.webmanifest'];
+  './glyra-render.mjs', './glyra-render.wasm', './glyra-render-threads.mjs', './glyra-render-threads.wasm',
+  './glyra-render-threads.worker.js', './manifest.webmanifest'];
 
 self.addEventListener('install', (event) => {
   event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)).then(() => self.skipWaiting()));
@@ -16,5 +19,13 @@ self.addEventListener('activate', (event) => {
 self.addEventListener('fetch', (event) => {
   const url = new URL(event.request.url);
   if (url.origin !== self.location.origin) return;
-  event.respondWith(caches.match(event.request).then((hit) => hit || fetch(event.request)));
+  event.respondWith(caches.match(event.request).then((hit) => hit || fetch(event.request)).then(isolated));
 });
+
+function isolated(response) {
+  if (!response || response.status === 0 || response.type === 'opaque') return response;
+  const headers = new Headers(response.headers);
+  headers.set('Cross-Origin-Opener-Policy', 'same-origin');
+  headers.set('Cross-Origin-Embedder-Policy', 'require-corp');
+  return new Response(response.body, { status: response.status, statusText: response.statusText, headers });
+}

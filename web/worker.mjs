@@ -16,7 +16,7 @@ self.onmessage = async (event) => {
     return;
   }
   if (describe) {
-    self.postMessage({ id, parameters: renderer.parameters });
+    self.postMessage({ id, parameters: renderer.parameters, threads: renderer.threads });
     return;
   }
   try {

@@ -23,15 +23,21 @@ function check(condition, message) {
   }
 }
 
-// The page's own server, on a port the system picks.
-const server = spawn('python3', [path.join(built, 'serve.py'), built, '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-const origin = await new Promise((resolve, reject) => {
-  server.stdout.on('data', (data) => {
-    const match = /http:\/\/127\.0\.0\.1:\d+/.exec(String(data));
-    if (match) resolve(match[0]);
+// The page's own server, on a port the system picks; with --plain, a static
+// host that sends no isolation headers.
+function serve(...options) {
+  const child = spawn('python3', [path.join(built, 'serve.py'), built, '0', ...options], { stdio: ['ignore', 'pipe', 'inherit'] });
+  const url = new Promise((resolve, reject) => {
+    child.stdout.on('data', (data) => {
+      const match = /http:\/\/127\.0\.0\.1:\d+/.exec(String(data));
+      if (match) resolve(match[0]);
+    });
+    child.on('exit', () => reject(new Error('the server did not start')));
   });
-  server.on('exit', () => reject(new Error('the server did not start')));
-});
+  return { child, url };
+}
+const server = serve(), plainServer = serve('--plain');
+const origin = await server.url, plainOrigin = await plainServer.url;
 
 const browser = await chromium.launch({
   executablePath: '/usr/bin/chromium',
@@ -50,6 +56,12 @@ try {
   page.on('pageerror', (error) => problems.push(error.message));
   await page.goto(`${origin}/`);
   await page.waitForSelector('body[data-ready=true]', { timeout: 30000 });
+
+  // Served with the isolation headers, the page renders on every core.
+  const cores = await page.evaluate(() => navigator.hardwareConcurrency);
+  const threads = Number(await page.getAttribute('body', 'data-threads'));
+  check(await page.evaluate(() => crossOriginIsolated) && threads === Math.min(cores, 16),
+    `the isolated page renders on ${Math.min(cores, 16)} threads, not ${threads}`);
 
   // Every parameter has its control, found by its label.
   for (const label of ['Brightness', 'Threshold', 'Angle', 'Line type', 'H0 density', 'SP dephase'])
@@ -202,10 +214,11 @@ try {
   await page.click('#render');
   await page.waitForSelector('#after[data-renders="4"]', { timeout: 120000 });
   const pageSeconds = (Date.now() - started) / 1000;
-  const nativeRun = nativeTimes(glyra, big, path.join(artifacts, 'big.png'));
-  console.log(`preview after a change: night scene ${previewMs.toFixed(0)} ms, 12 MP ${bigPreviewMs.toFixed(0)} ms; 12 MP full render: page ${pageSeconds.toFixed(2)} s, ` +
-    `native filter ${nativeRun.filter.toFixed(2)} s (${(pageSeconds / nativeRun.filter).toFixed(1)}x), ` +
-    `native whole command ${nativeRun.total.toFixed(2)} s`);
+  const nativeRun = nativeTimes(glyra, big, path.join(artifacts, 'big.png'), threads);
+  const nativeOne = nativeTimes(glyra, big, path.join(artifacts, 'big.png'), 1);
+  console.log(`preview after a change: night scene ${previewMs.toFixed(0)} ms, 12 MP ${bigPreviewMs.toFixed(0)} ms; 12 MP full render: page ${pageSeconds.toFixed(2)} s on ${threads} threads, ` +
+    `native filter ${nativeRun.filter.toFixed(2)} s on as many (${(pageSeconds / nativeRun.filter).toFixed(1)}x), ` +
+    `native whole command ${nativeRun.total.toFixed(2)} s; native filter on one thread ${nativeOne.filter.toFixed(2)} s`);
   // Its samples, through PNG, equal the command's.
   const bigPreset = path.join(artifacts, 'big.toml');
   const [bigPresetDownload] = await Promise.all([page.waitForEvent('download'), page.click('#save-preset')]);
@@ -241,22 +254,40 @@ try {
   await page.evaluate(() => navigator.serviceWorker.ready);
   await context.setOffline(true);
   await page.reload();
-  await page.waitForSelector('body[data-ready=true]', { timeout: 30000 });
-  check(true, 'the page comes back offline');
+  const cameBack = await page.waitForSelector('body[data-ready=true]', { timeout: 30000 }).then(() => true, () => false);
+  check(cameBack, 'the page comes back offline');
   await context.setOffline(false);
 
   check(problems.length === 0, `no script errors: ${problems.join('; ')}`);
   check(elsewhere.length === 0, `no request left this computer: ${elsewhere.join(', ')}`);
+
+  // A static host without the headers: one thread at the first visit, and
+  // every core from the next, the service worker supplying the headers.
+  {
+    const plainContext = await browser.newContext();
+    const plain = await plainContext.newPage();
+    await plain.goto(`${plainOrigin}/`);
+    await plain.waitForSelector('body[data-ready=true]', { timeout: 30000 });
+    const first = { isolated: await plain.evaluate(() => crossOriginIsolated), threads: await plain.getAttribute('body', 'data-threads') };
+    await plain.evaluate(() => navigator.serviceWorker.ready);
+    await plain.reload();
+    await plain.waitForSelector('body[data-ready=true]', { timeout: 30000 });
+    const second = { isolated: await plain.evaluate(() => crossOriginIsolated), threads: await plain.getAttribute('body', 'data-threads') };
+    check(!first.isolated && first.threads === '1', `a static host's first visit renders on one thread: ${JSON.stringify(first)}`);
+    check(second.isolated && second.threads === String(threads), `the next visit renders on ${threads}: ${JSON.stringify(second)}`);
+    await plainContext.close();
+  }
 } finally {
   await browser.close();
-  server.kill();
+  server.child.kill();
+  plainServer.child.kill();
 }
 
-// The native command on the same file, one thread as the page's render has:
-// its whole time and its filter's, from its stage report.
-function nativeTimes(binary, input, output) {
+// The native command on the same file on as many threads as the page's
+// render: its whole time and its filter's, from its stage report.
+function nativeTimes(binary, input, output, threads) {
   const started = Date.now();
-  const run = spawnSync(binary, ['--force', '--threads', '1', '--report-stages', '--line-type', '4', '--angle', '30', input, output], { encoding: 'utf8' });
+  const run = spawnSync(binary, ['--force', '--threads', String(threads), '--report-stages', '--line-type', '4', '--angle', '30', input, output], { encoding: 'utf8' });
   const total = (Date.now() - started) / 1000;
   const match = /filter ([0-9.]+) s/.exec(run.stderr);
   return { total, filter: match ? Number(match[1]) : NaN };
