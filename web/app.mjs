@@ -10,6 +10,19 @@ const state = { parameters: [], values: [], original: null, preview: null, resul
 function setStatus(text) { $('status').textContent = text; }
 function setError(text) { $('error').textContent = text || ''; }
 
+// Work that may take a while (reading or writing a large file) shows a
+// moving bar once it has taken half a second.
+async function withBar(work) {
+  const bar = $('working');
+  const show = setTimeout(() => { bar.hidden = false; }, 500);
+  try {
+    return await work();
+  } finally {
+    clearTimeout(show);
+    bar.hidden = true;
+  }
+}
+
 // ---- Workers: one for previews, one for full renders (ended to cancel) ----
 function makeWorker() { return new Worker(new URL('./worker.mjs', import.meta.url), { type: 'module' }); }
 let nextId = 1;
@@ -162,7 +175,7 @@ async function openFile(file) {
   setStatus(`Reading ${file.name}…`);
   try {
     const bytes = new Uint8Array(await file.arrayBuffer());
-    const image = await decodeImage(bytes, file.name);
+    const image = await withBar(() => decodeImage(bytes, file.name));
     state.original = image;
     state.format = image.format;
     state.metadata = image.metadata;
@@ -230,7 +243,7 @@ async function download() {
   const metadata = state.metadata ? metadataForOutput(state.metadata, image.width, image.height) : null;
   let written;
   try {
-    written = await encodeImage(image, format, metadata);
+    written = await withBar(() => encodeImage(image, format, metadata));
   } catch (error) {
     setError(`The ${format.toUpperCase()} file could not be written: ${error.message}`);
     return;

@@ -198,6 +198,25 @@ async function decodeWithBrowser(bytes) {
   return { width: canvas.width, height: canvas.height, channels: 3, depth: 8, samples: rgb };
 }
 
+// A file that ends before its format's end mark (browsers show what they
+// could decode of it, grey below; the command refuses it, and so does the page).
+function cutShort(bytes, format) {
+  if (format === 'jpeg') {
+    // The end mark after the first scan (in the scans' data 0xFF is always
+    // followed by 0 or a restart mark); what cameras append after it is fine.
+    let at = 2;
+    while (at + 4 <= bytes.length && bytes[at] === 0xff && bytes[at + 1] !== 0xda) at += 2 + ((bytes[at + 2] << 8) | bytes[at + 3]);
+    for (let i = at; i + 1 < bytes.length; i++) if (bytes[i] === 0xff && bytes[i + 1] === 0xd9) return false;
+    return true;
+  }
+  if (format === 'png') {
+    const chunks = pngChunks(bytes);
+    return !chunks.length || chunks.at(-1).type !== 'IEND';
+  }
+  if (format === 'webp') return bytes.length < 8 + new DataView(bytes.buffer, bytes.byteOffset).getUint32(4, true);
+  return false;  // TIFF: each strip and tile is checked as it is read
+}
+
 // A gray file stays gray (the browser hands every picture over as RGBA).
 function grayOf(image) {
   const channels = image.channels === 4 ? 2 : 1;
@@ -220,6 +239,7 @@ export async function decodeImage(bytes, name) {
     throw new Error(`${name} is ${size.width} × ${size.height} pixels; the filter takes at most ${MAX_SIDE} pixels a side`);
   if (size.width * size.height > MAX_PIXELS)
     throw new Error(`${name} has ${(size.width * size.height / 1e6).toFixed(0)} megapixels; in the browser the limit is ${MAX_PIXELS / 1e6} megapixels (the memory a page may have); the glyra command takes larger images`);
+  if (cutShort(bytes, format)) throw new Error(`${name} is damaged: the file is cut short`);
   const metadata = await readMetadata(bytes, format);
   let image = null;
   if (format === 'tiff') {

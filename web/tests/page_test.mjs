@@ -75,6 +75,32 @@ try {
   await page.waitForFunction(() => document.getElementById('error').textContent.length > 0);
   check(/is not an image Glyra can read/.test(await page.textContent('#error')), 'a text file is refused in words');
 
+  // A damaged file and ones too large for a page: said in words, the limit
+  // named, before anything is decoded (the large ones are headers alone).
+  {
+    const whole = path.join(artifacts, 'whole.jpg'), cut = path.join(artifacts, 'cut.jpg');
+    execFileSync('convert', [sample, '-quality', '90', whole]);
+    const bytes = fs.readFileSync(whole);
+    fs.writeFileSync(cut, bytes.subarray(0, bytes.length >> 1));
+    const header = (width, height) => {
+      const png = encodePng({ width: 1, height: 1, channels: 3, depth: 8, samples: new Uint8Array(3) });
+      const view = new DataView(png.buffer, png.byteOffset);
+      view.setUint32(16, width);
+      view.setUint32(20, height);
+      return png;
+    };
+    fs.writeFileSync(path.join(artifacts, 'wide.png'), header(40000, 100));
+    fs.writeFileSync(path.join(artifacts, 'huge.png'), header(20000, 20000));
+    for (const [file, words] of [[cut, /cut\.jpg is damaged: the file is cut short/], [path.join(artifacts, 'wide.png'), /at most 32767 pixels a side/],
+      [path.join(artifacts, 'huge.png'), /400 megapixels; in the browser the limit is 100 megapixels/]]) {
+      await page.evaluate(() => { document.getElementById('error').textContent = ''; });
+      await page.setInputFiles('#file', file);
+      await page.waitForFunction(() => document.getElementById('error').textContent.length > 0);
+      const error = await page.textContent('#error');
+      check(words.test(error), `${path.basename(file)} is refused in words: "${error}"`);
+    }
+  }
+
   // Open the night scene: the preview appears.
   await page.setInputFiles('#file', sample);
   await page.waitForSelector('#after[data-previews="1"]', { timeout: 30000 });
