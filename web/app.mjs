@@ -320,6 +320,7 @@ async function start() {
       setError('');
       showValues();
       state.result = null;
+      $('download').disabled = true;
       schedulePreview();
     } catch (error) {
       setError(error.message);

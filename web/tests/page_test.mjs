@@ -276,6 +276,29 @@ try {
     check(tags(pageFile).has('[IFD0] Orientation: 1') && tags(pageFile).has('[Canon] CanonModelID: 2147484016'), `the ${extension} download is marked upright and keeps Canon's maker notes`);
   }
 
+  // A long render shows its progress and stops at Cancel; the next one runs.
+  {
+    const heavy = path.join(artifacts, 'heavy.toml');
+    fs.writeFileSync(heavy, '# glyra preset\nthreshold = 20\n');
+    await page.setInputFiles('#load-preset', []);
+    await page.setInputFiles('#load-preset', heavy);
+    await page.waitForFunction(() => document.getElementById('p-threshold').value === '20');
+    const renders = await page.getAttribute('#after', 'data-renders');
+    await page.click('#render');
+    await page.waitForSelector('#progress:not([hidden])', { timeout: 30000 });
+    await page.waitForFunction(() => document.getElementById('progress').value > 0, null, { timeout: 60000 });
+    await page.click('#cancel');
+    await page.waitForFunction(() => /cancelled/.test(document.getElementById('status').textContent), null, { timeout: 10000 });
+    check(await page.isHidden('#progress') && await page.isEnabled('#render') && await page.isDisabled('#cancel'),
+      'after Cancel the bar is gone and Render is offered again');
+    check(await page.getAttribute('#after', 'data-renders') === renders && await page.isDisabled('#download'), 'a cancelled render gives nothing to download');
+    await page.setInputFiles('#load-preset', []);
+    await page.setInputFiles('#load-preset', bigPreset);
+    await page.waitForFunction(() => document.getElementById('p-threshold').value === '250');
+    await page.click('#render');
+    await page.waitForSelector(`#after[data-renders="${Number(renders) + 1}"]`, { timeout: 120000 });
+  }
+
   // Offline after the first visit: the service worker answers the page.
   await page.evaluate(() => navigator.serviceWorker.ready);
   await context.setOffline(true);
