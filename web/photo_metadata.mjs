@@ -6,6 +6,7 @@
 // (by tiff_codec.mjs) TIFF. EXIF is kept as the camera wrote it and edited
 // where it lies, so maker notes whose offsets count from its header stay sound.
 import { ascii, concatBytes, deflate, inflate, latin1, pngChunk, pngChunks, startsWith } from './file_bytes.mjs';
+import { NO_RESOLUTION, pngResolution, readResolution, withJpegDensity } from './stored_resolution.mjs';
 import {
   LONG, SHORT, TiffDamage, entryBytes, readIfd, tiffReader, tiffWriter,
 } from './tiff_structure.mjs';
@@ -36,7 +37,9 @@ function decodeXmp(bytes) {
 }
 const encodeUtf8 = (text) => new TextEncoder().encode(text);
 
-export function emptyMetadata() { return { icc: null, exif: null, xmp: null, xmpExtension: [], iptc: null, notes: [] }; }
+export function emptyMetadata() {
+  return { icc: null, exif: null, xmp: null, xmpExtension: [], iptc: null, resolution: NO_RESOLUTION, notes: [] };
+}
 
 export function hasMetadata(metadata) {
   return Boolean(metadata && (metadata.icc || metadata.exif || metadata.xmp || metadata.iptc));
@@ -222,9 +225,9 @@ function readTiff(bytes, metadata) {
     else if (entry.tag === 700) metadata.xmp = decodeXmp(entryBytes(reader, entry));
     else if (entry.tag === 33723) metadata.iptc = iptcFromAnyBlock(entryBytes(reader, entry));
     else if (entry.tag === EXIF_IFD || entry.tag === GPS_IFD) top.push({ tag: entry.tag, ifd: directory(reader.u32(entry.valueAt), [INTEROP_IFD], 1) });
-    else if (!STORAGE_TAGS.has(entry.tag) && entry.tag !== 0x011a && entry.tag !== 0x011b && entry.tag !== 0x0128) top.push(copy(entry));
+    else if (!STORAGE_TAGS.has(entry.tag)) top.push(copy(entry));
   }
-  if (top.some((e) => e.ifd || e.tag === ORIENTATION || (e.tag >= 0x010e && e.tag <= 0x0110) || e.tag === 0x8298 || e.tag === 0x013b)) {
+  if (top.length) {
     const writer = tiffWriter(reader.little);
     writer.append(ascii(reader.little ? 'II*\0\x08\0\0\0' : 'MM\0*\0\0\0\x08'));
     writer.directory(top);
@@ -251,6 +254,7 @@ export async function readMetadata(bytes, format) {
       metadata.exif = null;
     }
   }
+  metadata.resolution = readResolution(bytes, format, metadata.exif);
   return metadata;
 }
 
@@ -348,7 +352,8 @@ function photoshopBlock(iptc) {
   return concatBytes([ascii(PHOTOSHOP_SIGNATURE), head, iptc, new Uint8Array(iptc.length & 1)]);
 }
 
-function writeJpeg(bytes, metadata, notes) {
+function writeJpeg(encoded, metadata, notes) {
+  const bytes = withJpegDensity(encoded, metadata.resolution);
   const segments = [];
   if (metadata.exif) {
     if (metadata.exif.length + 6 <= MAX_SEGMENT) segments.push(segment(0xe1, concatBytes([ascii(EXIF_SIGNATURE), metadata.exif])));
@@ -380,6 +385,8 @@ function writeJpeg(bytes, metadata, notes) {
 
 async function writePng(bytes, metadata) {
   const chunks = [];
+  const density = pngResolution(metadata.resolution);
+  if (density) chunks.push(pngChunk('pHYs', density));
   if (metadata.icc) chunks.push(pngChunk('iCCP', concatBytes([ascii('ICC profile\0\0'), await deflate(metadata.icc)])));
   if (metadata.exif) chunks.push(pngChunk('eXIf', metadata.exif));
   if (metadata.xmp !== null) chunks.push(pngChunk('iTXt', concatBytes([ascii('XML:com.adobe.xmp\0\0\0\0\0'), encodeUtf8(metadata.xmp)])));
@@ -435,7 +442,7 @@ function writeWebp(bytes, metadata, notes, width, height) {
 // The encoded file with the metadata put in; notes say what the format could not hold.
 export async function addMetadata(bytes, format, metadata, width, height) {
   const notes = [];
-  if (!hasMetadata(metadata)) return { bytes, notes };
+  if (!metadata) return { bytes, notes };
   if (format === 'jpeg') return { bytes: writeJpeg(bytes, metadata, notes), notes };
   if (format === 'png') return { bytes: await writePng(bytes, metadata), notes };
   if (format === 'webp') return { bytes: writeWebp(bytes, metadata, notes, width, height), notes };

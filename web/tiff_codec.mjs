@@ -5,6 +5,7 @@
 // 8 or 16 bits, with the photograph's ICC profile, EXIF (left where the
 // camera put it, so maker notes stay sound), XMP and IPTC.
 import { deflate, inflate } from './file_bytes.mjs';
+import { tiffResolution } from './stored_resolution.mjs';
 import {
   BYTE, LONG, RATIONAL, SHORT, UNDEFINED, TiffDamage, entryNumbers, readIfd, tiffReader, tiffWriter,
 } from './tiff_structure.mjs';
@@ -208,13 +209,10 @@ export async function encodeTiff(image, metadata) {
     mine.push({ tag: 700, type: BYTE, count: xmp.length, bytes: xmp });
   }
   if (metadata && metadata.iptc) mine.push({ tag: 33723, type: UNDEFINED, count: metadata.iptc.length, bytes: metadata.iptc });
-  if (!entries.some((e) => e.tag === 0x011a)) {
-    // Readers expect a resolution: 72 pixels an inch, as the command writes when it knows none.
-    const rational = new Uint8Array(8);
-    new DataView(rational.buffer).setUint32(0, 72, little);
-    new DataView(rational.buffer).setUint32(4, 1, little);
-    mine.push({ tag: 0x011a, type: RATIONAL, count: 1, bytes: rational }, { tag: 0x011b, type: RATIONAL, count: 1, bytes: rational },
-      { tag: 0x0128, type: SHORT, numbers: [2] });
+  const resolution = metadata && metadata.resolution && tiffResolution(metadata.resolution, little);
+  if (resolution) {
+    mine.push({ tag: 0x011a, type: RATIONAL, count: 1, bytes: resolution.x }, { tag: 0x011b, type: RATIONAL, count: 1, bytes: resolution.y },
+      { tag: 0x0128, type: SHORT, numbers: [resolution.unit] });
   }
   const taken = new Set(mine.map((e) => e.tag));
   const directory = writer.directory([...mine, ...entries.filter((e) => !taken.has(e.tag))]);

@@ -24,3 +24,14 @@ export function difference(expected, got) {
   for (const tag of got) if (!expected.has(tag)) lines.push(`  new:  ${tag}`);
   return lines.join('\n');
 }
+
+// The resolution a file states: JFIF's, pHYs's or the first directory's.
+const RESOLUTION = new Set(['XResolution', 'YResolution', 'ResolutionUnit', 'PixelsPerUnitX', 'PixelsPerUnitY', 'PixelUnits']);
+export function resolutionTags(file) {
+  const out = new Set();
+  for (const line of execFileSync('exiftool', ['-a', '-G1', '-s', '-n', '-JFIF:all', '-PNG-pHYs:all', '-IFD0:all', file], { encoding: 'utf8' }).split('\n')) {
+    const match = /^\[([^\]]+)\]\s+(\S+)\s*: (.*)$/.exec(line);
+    if (match && RESOLUTION.has(match[2])) out.add(`[${match[1]}] ${match[2]}: ${match[3]}`);
+  }
+  return out;
+}

@@ -11,7 +11,7 @@ import path from 'node:path';
 import { addMetadata, metadataForOutput, readMetadata } from '../photo_metadata.mjs';
 import { sniffFormat } from '../image_codecs.mjs';
 import { decodeTiff, encodeTiff } from '../tiff_codec.mjs';
-import { difference, tags } from './exif_tags.mjs';
+import { difference, resolutionTags, tags } from './exif_tags.mjs';
 
 const [glyra, photos, artifacts] = process.argv.slice(2);
 fs.mkdirSync(artifacts, { recursive: true });
@@ -38,7 +38,8 @@ async function pageVersion(source, commandOut, format, name) {
   }
   // (The page's WebP writer keeps only the picture's chunks of what the encoder gives it.)
   const bare = format === 'webp' ? commandOut : path.join(artifacts, `bare-${name}`);
-  if (format !== 'webp') execFileSync('exiftool', ['-q', '-q', '-all=', '-icc_profile:all=', '-o', bare, commandOut]);
+  // (A browser's JPEG encoder writes a JFIF segment: it stays.)
+  if (format !== 'webp') execFileSync('exiftool', ['-q', '-q', '-all=', '-icc_profile:all=', '--JFIF:all', '-o', bare, commandOut]);
   const sourceBytes = new Uint8Array(fs.readFileSync(source));
   const metadata = await readMetadata(sourceBytes, sniffFormat(sourceBytes));
   const { width, height } = size(commandOut);
@@ -61,6 +62,8 @@ for (const name of names) {
     if (format !== 'webp') check(expected.size > 10, `${name} -> ${extension}: the command kept its tags (${expected.size})`);
     const text = difference(expected, got);
     check(text === '', `${name} -> ${extension}: the page's metadata differs from the command's:\n${text}`);
+    const resolution = difference(resolutionTags(commandOut), resolutionTags(out));
+    check(resolution === '', `${name} -> ${extension}: the page's resolution differs from the command's:\n${resolution}`);
     check(execFileSync('exiftool', ['-s', '-s', '-s', '-Warning', out], { encoding: 'utf8' }).trim() === '', `${name} -> ${extension}: exiftool finds the page's file sound`);
     if (format === 'webp' && [...expected].length && tags(photo).size !== 0)
       check(!/\[IPTC\]/.test([...tags(photo)].join()) || notes.some((n) => /WebP holds no IPTC/.test(n)), `${name} -> webp: the IPTC left out is said`);
@@ -68,17 +71,22 @@ for (const name of names) {
   }
 }
 
-// TIFF in: its EXIF gathered from its directories (maker notes that count
-// their offsets from their own start survive the move), ICC, XMP and IPTC.
-for (const name of ['GPS.jpg', 'IPTC.jpg', 'XMP.jpg', 'ExifTool.jpg', 'Nikon.jpg']) {
-  const tiff = path.join(artifacts, `command-${name}.tif`);
-  execFileSync(glyra, ['-q', '--force', path.join(photos, name), tiff]);
-  const commandOut = path.join(artifacts, `command-tif-${name}.jpg`);
-  execFileSync(glyra, ['-q', '--force', tiff, commandOut]);
-  const { out } = await pageVersion(tiff, commandOut, 'jpeg', `tif-${name}.jpg`);
-  const text = difference(tags(commandOut), tags(out));
-  check(text === '', `${name} as TIFF -> jpg: the page's metadata differs from the command's:\n${text}`);
-  compared++;
+// TIFF and PNG in: a TIFF's EXIF gathered from its directories (a maker
+// note keeps its offset, so that offsets counted from the header stay true),
+// ICC, XMP, IPTC and the resolution of each.
+for (const name of ['GPS.jpg', 'IPTC.jpg', 'XMP.jpg', 'ExifTool.jpg', 'Nikon.jpg', 'Canon.jpg']) {
+  for (const [from, to] of [['tif', 'jpg'], ['tif', 'png'], ['png', 'tif'], ['png', 'jpg']]) {
+    const source = path.join(artifacts, `command-${name}.${from}`);
+    execFileSync(glyra, ['-q', '--force', path.join(photos, name), source]);
+    const commandOut = path.join(artifacts, `command-${from}-${name}.${to}`);
+    execFileSync(glyra, ['-q', '--force', source, commandOut]);
+    const { out } = await pageVersion(source, commandOut, { jpg: 'jpeg', png: 'png', tif: 'tiff' }[to], `${from}-${name}.${to}`);
+    const text = difference(tags(commandOut), tags(out));
+    check(text === '', `${name} as ${from} -> ${to}: the page's metadata differs from the command's:\n${text}`);
+    const resolution = difference(resolutionTags(commandOut), resolutionTags(out));
+    check(resolution === '', `${name} as ${from} -> ${to}: the page's resolution differs from the command's:\n${resolution}`);
+    compared++;
+  }
 }
 
 // Damaged EXIF is left out in words; the rest is still carried.

@@ -10,7 +10,7 @@ import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
-import { difference, tags } from './exif_tags.mjs';
+import { difference, resolutionTags, tags } from './exif_tags.mjs';
 import { decodePng, encodePng } from './png.mjs';
 
 const [glyra, built, sample, artifacts] = process.argv.slice(2);
@@ -272,6 +272,8 @@ try {
     execFileSync(glyra, ['-q', '--force', '--preset', bigPreset, big, commandFile]);
     const text = difference(tags(commandFile), tags(pageFile));
     check(text === '', `the camera JPEG as ${extension}: the page's metadata differs from the command's:\n${text}`);
+    const resolution = difference(resolutionTags(commandFile), resolutionTags(pageFile));
+    check(resolution === '', `the camera JPEG as ${extension}: the page's resolution differs from the command's:\n${resolution}`);
     if (extension === 'webp') check(/WebP holds no IPTC/.test(await page.textContent('#status')), 'the IPTC a WebP cannot hold is said');
     check(tags(pageFile).has('[IFD0] Orientation: 1') && tags(pageFile).has('[Canon] CanonModelID: 2147484016'), `the ${extension} download is marked upright and keeps Canon's maker notes`);
   }
