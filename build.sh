@@ -76,6 +76,7 @@ run_tests() {
   step "the renderer compiled to WebAssembly, against the command"
   node web/tests/render_equals_command.mjs build/native/glyra dist/web samples/night-harbour.png
   node web/tests/metadata_equals_command.mjs build/native/glyra tests/photos build/web-test-artifacts/metadata
+  timeout 600 node web/tests/damaged_files.mjs build/native/glyra tests/photos build/web-test-artifacts/damaged
   step "the web page in Chromium"
   npm ci --prefix web --no-audit --no-fund
   node web/tests/page_test.mjs build/native/glyra dist/web samples/night-harbour.png build/web-test-artifacts

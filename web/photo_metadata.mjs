@@ -254,8 +254,49 @@ export async function readMetadata(bytes, format) {
       metadata.exif = null;
     }
   }
+  if (metadata.xmp !== null && !wellFormedXml(metadata.xmp)) {
+    metadata.notes.push('its XMP is damaged (not well-formed XML) and is left out');
+    metadata.xmp = null;
+    metadata.xmpExtension = [];
+  }
+  if (metadata.iptc && !soundIptc(metadata.iptc)) {
+    metadata.notes.push('its IPTC is damaged and is left out');
+    metadata.iptc = null;
+  }
   metadata.resolution = readResolution(bytes, format, metadata.exif);
   return metadata;
+}
+
+// Every element closed in order, as an XMP reader needs (the browser's XML
+// parser is not to be had in a worker or under Node).
+function wellFormedXml(text) {
+  const open = [];
+  const tags = /<(\/?)([A-Za-z_][\w.:-]*)((?:[^>"']|"[^"]*"|'[^']*')*?)(\/?)>|<\?[\s\S]*?\?>|<!--[\s\S]*?-->|<!\[CDATA\[[\s\S]*?\]\]>|<!DOCTYPE[^>]*>|(<)/g;
+  for (let match; (match = tags.exec(text));) {
+    if (match[5]) return false;  // a "<" that starts nothing
+    if (!match[2]) continue;
+    if (match[1]) { if (open.pop() !== match[2]) return false; } else if (!match[4]) open.push(match[2]);
+  }
+  return open.length === 0 && /<x:xmpmeta|<rdf:RDF/.test(text);
+}
+
+// IPTC's records: each a tag marker, a record number 1-9, a dataset and its
+// length, within the bytes held.
+function soundIptc(bytes) {
+  let at = 0;
+  while (at < bytes.length && bytes[at] === 0x1c) {
+    if (at + 5 > bytes.length || bytes[at + 1] < 1 || bytes[at + 1] > 9) return false;
+    let length = (bytes[at + 3] << 8) | bytes[at + 4], header = 5;
+    if (length & 0x8000) {
+      const size = length & 0x7fff;
+      if (size > 4 || at + 5 + size > bytes.length) return false;
+      length = 0;
+      for (let i = 0; i < size; i++) length = length * 256 + bytes[at + 5 + i];
+      header += size;
+    }
+    at += header + length;
+  }
+  return at <= bytes.length && at > 0 && bytes.subarray(at).every((b) => b === 0);
 }
 
 export function exifOrientation(metadata) {

@@ -19,7 +19,7 @@ export function tiffHeaderSize(bytes) {
   try {
     const reader = tiffReader(bytes);
     const { entries } = readIfd(reader, reader.first);
-    const value = (tag, otherwise) => { const e = entries.find((x) => x.tag === tag); return e ? entryNumbers(reader, e)[0] : otherwise; };
+    const value = (tag, otherwise) => { const e = entries.find((x) => x.tag === tag && x.count > 0); return e ? entryNumbers(reader, e)[0] : otherwise; };
     return { width: value(WIDTH, 0), height: value(HEIGHT, 0), depth: value(BITS, 1) };
   } catch {
     return null;
@@ -96,9 +96,9 @@ export async function decodeTiff(bytes) {
   const reader = tiffReader(bytes);
   const { entries } = readIfd(reader, reader.first);
   const numbers = (tag) => { const e = entries.find((x) => x.tag === tag); return e ? entryNumbers(reader, e) : null; };
-  const one = (tag, otherwise) => (numbers(tag) || [otherwise])[0];
+  const one = (tag, otherwise) => { const values = numbers(tag); return values && values.length ? values[0] : otherwise; };
   const width = one(WIDTH, 0), height = one(HEIGHT, 0), samplesPerPixel = one(SAMPLES, 1);
-  const bits = numbers(BITS) || [1];
+  const bits = numbers(BITS) && numbers(BITS).length ? numbers(BITS) : [1];
   const depth = bits[0], compression = one(COMPRESSION, 1), photometric = one(PHOTOMETRIC, -1);
   const planar = one(PLANAR, 1) === 2, predictor = one(PREDICTOR, 1), format = one(SAMPLE_FORMAT, 1);
   if (!width || !height) throw new TiffDamage('its size is missing');
