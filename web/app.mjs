@@ -215,6 +215,8 @@ async function renderFull() {
     state.result = answer.image;
     $('download').disabled = false;
     setStatus(`Rendered at full size in ${((performance.now() - started) / 1000).toFixed(2)} s on ${state.threads === 1 ? 'one thread' : `${state.threads} threads`}.`);
+    $('after').dataset.workerSeconds = answer.seconds.toFixed(3);
+    $('after').dataset.renderSeconds = ((performance.now() - started) / 1000).toFixed(3);
     $('after').dataset.renders = String(Number($('after').dataset.renders || 0) + 1);
     if ($('actual-size').checked) showPicture();
   } catch (error) {

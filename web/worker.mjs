@@ -1,6 +1,6 @@
 // Renders in a worker of its own, so that the page stays responsive: a
-// message { id, image, values, progress } comes back as { id, image } with
-// the samples filtered, { id, progress } on the way when asked, or { id,
+// message { id, image, values, progress } comes back as { id, image, seconds }
+// with the samples filtered (and the time the filter took, copies in and out of its memory included), { id, progress } on the way when asked, or { id,
 // error }. { id, describe: true } answers with the parameter table.
 import { loadRenderer } from './render.mjs';
 
@@ -21,6 +21,7 @@ self.onmessage = async (event) => {
   }
   try {
     let last = 0;
+    const started = performance.now();
     renderer.filter(image, values, progress ? (done, total) => {
       const now = performance.now();
       if (now - last > 50 || done === total) {
@@ -29,7 +30,7 @@ self.onmessage = async (event) => {
       }
       return false;
     } : undefined);
-    self.postMessage({ id, image }, [image.samples.buffer]);
+    self.postMessage({ id, image, seconds: (performance.now() - started) / 1000 }, [image.samples.buffer]);
   } catch (error) {
     self.postMessage({ id, error: error.message || String(error) });
   }
