@@ -6,6 +6,7 @@
 // (by tiff_codec.mjs) TIFF. EXIF is kept as the camera wrote it and edited
 // where it lies, so maker notes whose offsets count from its header stay sound.
 import { ascii, concatBytes, deflate, inflate, latin1, pngChunk, pngChunks, startsWith } from './file_bytes.mjs';
+import { splitXmp } from './xmp_split.mjs';
 import { NO_RESOLUTION, pngResolution, readResolution, withJpegDensity } from './stored_resolution.mjs';
 import {
   LONG, SHORT, TiffDamage, entryBytes, readIfd, tiffReader, tiffWriter,
@@ -384,6 +385,7 @@ function segment(marker, body) {
   return out;
 }
 const MAX_SEGMENT = 65533;
+const EXTENSION_CHUNK = 65400;
 
 function photoshopBlock(iptc) {
   const head = new Uint8Array(12);
@@ -391,6 +393,20 @@ function photoshopBlock(iptc) {
   new DataView(head.buffer).setUint16(4, IPTC_RESOURCE);
   new DataView(head.buffer).setUint32(8, iptc.length);
   return concatBytes([ascii(PHOTOSHOP_SIGNATURE), head, iptc, new Uint8Array(iptc.length & 1)]);
+}
+
+// The bodies of the APP1 segments that carry an extended XMP packet.
+function extensionSegments(extended, guid) {
+  const bodies = [];
+  for (let offset = 0; offset < extended.length; offset += EXTENSION_CHUNK) {
+    const piece = extended.subarray(offset, offset + EXTENSION_CHUNK);
+    const head = new Uint8Array(40);
+    head.set(ascii(guid));
+    new DataView(head.buffer).setUint32(32, extended.length);
+    new DataView(head.buffer).setUint32(36, offset);
+    bodies.push(concatBytes([ascii(EXTENSION_SIGNATURE), head, piece]));
+  }
+  return bodies;
 }
 
 function writeJpeg(encoded, metadata, notes) {
@@ -401,12 +417,21 @@ function writeJpeg(encoded, metadata, notes) {
     else notes.push(`JPEG holds 64 kB of EXIF; its ${Math.round(metadata.exif.length / 1024)} kB of EXIF was left out`);
   }
   if (metadata.xmp !== null) {
-    const standard = metadata.xmpExtension.length ? metadata.xmpStandard : metadata.xmp;
+    // A JPEG's own extended XMP goes back as it came; other XMP too large for a segment is split.
+    let standard = metadata.xmpExtension.length ? metadata.xmpStandard : metadata.xmp;
+    let extensions = metadata.xmpExtension;
+    if (!extensions.length && encodeUtf8(standard).length > MAX_SEGMENT - XMP_SIGNATURE.length) {
+      const split = splitXmp(standard, MAX_SEGMENT - XMP_SIGNATURE.length);
+      if (split) {
+        standard = split.standard;
+        extensions = extensionSegments(encodeUtf8(split.extended), split.guid);
+      }
+    }
     const body = concatBytes([ascii(XMP_SIGNATURE), encodeUtf8(standard)]);
     if (body.length <= MAX_SEGMENT) {
       segments.push(segment(0xe1, body));
-      for (const extension of metadata.xmpExtension) segments.push(segment(0xe1, extension));
-    } else notes.push('its XMP is larger than a JPEG segment holds and was left out');
+      for (const extension of extensions) segments.push(segment(0xe1, extension));
+    } else notes.push('its XMP cannot be split to fit JPEG\'s segments and was left out');
   }
   if (metadata.icc) {
     const piece = MAX_SEGMENT - 14, count = Math.ceil(metadata.icc.length / piece);

@@ -5,7 +5,7 @@
 // send them the page still renders on several threads from its second visit.
 const CACHE = 'glyra-v3';
 const FILES = ['./', './index.html', './style.css', './app.mjs', './image_codecs.mjs', './file_bytes.mjs', './photo_metadata.mjs',
-  './tiff_codec.mjs', './tiff_structure.mjs', './stored_resolution.mjs', './worker.mjs', './render.mjs',
+  './tiff_codec.mjs', './tiff_structure.mjs', './stored_resolution.mjs', './xmp_split.mjs', './worker.mjs', './render.mjs',
   './glyra-render.mjs', './glyra-render.wasm', './glyra-render-threads.mjs', './glyra-render-threads.wasm',
   './glyra-render-threads.worker.js', './manifest.webmanifest'];
 

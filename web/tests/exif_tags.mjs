@@ -8,8 +8,9 @@ const STORAGE = new Set(['ImageWidth', 'ImageHeight', 'BitsPerSample', 'Compress
   'StripOffsets', 'SamplesPerPixel', 'RowsPerStrip', 'StripByteCounts', 'PlanarConfiguration', 'Predictor',
   'ExtraSamples', 'SampleFormat', 'SubfileType', 'XResolution', 'YResolution', 'ResolutionUnit', 'YCbCrPositioning',
   'ReferenceBlackWhite', 'XMPToolkit', 'About', 'InstanceID',
-  // Where a block lies in each file: each writer lays its file out its own way.
-  'PreviewImageStart']);
+  // Where a block lies in each file: each writer lays its file out its own way
+  // (and an extended XMP packet is named by the MD5 of its writer's text).
+  'PreviewImageStart', 'HasExtendedXMP']);
 export function tags(file) {
   const out = new Set();
   for (const line of execFileSync('exiftool', ['-a', '-G1', '-s', '-n', file], { encoding: 'utf8' }).split('\n')) {

@@ -89,6 +89,29 @@ for (const name of ['GPS.jpg', 'IPTC.jpg', 'XMP.jpg', 'ExifTool.jpg', 'Nikon.jpg
   }
 }
 
+// XMP over a JPEG segment's 64 kB: read whole from a JPEG's extended segments,
+// kept whole in PNG, WebP and TIFF, and split again into a JPEG from any of them.
+{
+  const long = path.join(artifacts, 'long.jpg'), text = path.join(artifacts, 'long.txt');
+  fs.writeFileSync(text, Array.from({ length: 2500 }, (_, i) => `line ${i} of a long caption.`).join(' '));
+  fs.copyFileSync(path.join(photos, 'XMP.jpg'), long);
+  execFileSync('exiftool', ['-q', '-overwrite_original', `-XMP-dc:Description<=${text}`, long]);
+  check(/[0-9A-F]{32}/.test(execFileSync('exiftool', ['-s', '-s', '-s', '-HasExtendedXMP', long], { encoding: 'utf8' })), 'exiftool wrote extended XMP');
+  for (const [from, to] of [['jpg', 'jpg'], ['jpg', 'png'], ['jpg', 'tif'], ['png', 'jpg'], ['tif', 'jpg'], ['webp', 'jpg']]) {
+    const source = from === 'jpg' ? long : path.join(artifacts, `long-command.${from}`);
+    if (from !== 'jpg') execFileSync(glyra, ['-q', '--force', long, source]);
+    const commandOut = path.join(artifacts, `long-command-${from}.${to}`);
+    execFileSync(glyra, ['-q', '--force', source, commandOut]);
+    const { out, notes } = await pageVersion(source, commandOut, { jpg: 'jpeg', png: 'png', tif: 'tiff' }[to], `long-${from}.${to}`);
+    const expected = tags(commandOut), got = tags(out);
+    check([...got].some((t) => /Description: line 0 .*line 2499 of a long caption\.$/.test(t)), `long XMP ${from} -> ${to}: the whole caption is read (${notes.join('; ')})`);
+    const textDifference = difference(expected, got);
+    check(textDifference === '', `long XMP ${from} -> ${to}: the page's metadata differs from the command's:\n${textDifference}`);
+    check(execFileSync('exiftool', ['-s', '-s', '-s', '-Warning', out], { encoding: 'utf8' }).trim() === '', `long XMP ${from} -> ${to}: exiftool finds the page's file sound`);
+    compared++;
+  }
+}
+
 // Damaged EXIF is left out in words; the rest is still carried.
 {
   const bytes = new Uint8Array(fs.readFileSync(path.join(photos, 'ExifTool.jpg')));
