@@ -52,7 +52,12 @@ export function concatBytes(parts) {
   return out;
 }
 
-export const latin1 = (bytes) => String.fromCharCode(...bytes);
+// Bytes as characters 0-255 (in pieces: a call takes only so many arguments).
+export function latin1(bytes) {
+  let text = '';
+  for (let at = 0; at < bytes.length; at += 8192) text += String.fromCharCode(...bytes.subarray(at, at + 8192));
+  return text;
+}
 export const ascii = (text) => Uint8Array.from(text, (c) => c.charCodeAt(0) & 0xff);
 
 export function startsWith(bytes, text, at = 0) {

@@ -39,7 +39,7 @@ function decodeXmp(bytes) {
 const encodeUtf8 = (text) => new TextEncoder().encode(text);
 
 export function emptyMetadata() {
-  return { icc: null, exif: null, xmp: null, xmpExtension: [], iptc: null, resolution: NO_RESOLUTION, notes: [] };
+  return { icc: null, exif: null, xmp: null, xmpExtension: [], iptc: null, resolution: NO_RESOLUTION, texts: [], notes: [] };
 }
 
 export function hasMetadata(metadata) {
@@ -183,6 +183,9 @@ async function readPng(bytes, metadata) {
       } else if (/^Raw profile type xmp$/i.test(keyword) && !metadata.xmp) {
         const raw = rawProfile(latin1(text));
         if (raw) metadata.xmp = decodeXmp(raw);
+      } else if (!/^Raw profile type /i.test(keyword)) {
+        // A text of the picture's own (a comment, an author): Latin-1 in tEXt and zTXt, UTF-8 in iTXt.
+        metadata.texts.push({ keyword, text: type === 'iTXt' ? utf8.decode(text) : latin1(text) });
       }
     }
   }
@@ -200,40 +203,80 @@ function readWebp(bytes, metadata) {
   }
 }
 
-// A TIFF keeps EXIF in its first directory and the directories it points to:
-// those are gathered into an EXIF block of their own.
-function readTiff(bytes, metadata) {
-  const reader = tiffReader(bytes);
-  const first = readIfd(reader, reader.first);
-  // A maker note may count its offsets from the header: it keeps its offset
-  // where the block stays small enough for a JPEG segment.
+// The EXIF of a TIFF structure's first directory and the directories it
+// points to (EXIF, GPS, Interop), as entries to write again: storage tags and
+// what is carried separately left out, and `dropped` tags too. A maker note
+// may count its offsets from the header: it keeps its offset where the block
+// stays small enough for a JPEG segment.
+function gatherExif(reader, dropped = new Set()) {
   const copy = (entry) => ({
     tag: entry.tag, type: entry.type, count: entry.count, bytes: entryBytes(reader, entry).slice(),
     placeAt: entry.tag === MAKER_NOTE && entry.valueAt + entry.size < 60000 ? entry.valueAt : undefined,
   });
-  const directory = (offset, pointers, depth) => {
+  const directory = (offset, depth) => {
     const entries = [];
-    if (depth > 2) return entries;
     for (const entry of readIfd(reader, offset).entries) {
-      if (pointers.includes(entry.tag)) entries.push({ tag: entry.tag, ifd: directory(reader.u32(entry.valueAt), [INTEROP_IFD], depth + 1) });
+      if (dropped.has(`${depth}:${entry.tag}`)) continue;
+      if (entry.tag === INTEROP_IFD && depth === 1) entries.push({ tag: entry.tag, ifd: directory(reader.u32(entry.valueAt), 2) });
       else entries.push(copy(entry));
     }
     return entries;
   };
   const top = [];
-  for (const entry of first.entries) {
+  for (const entry of readIfd(reader, reader.first).entries) {
+    if (STORAGE_TAGS.has(entry.tag) || dropped.has(`0:${entry.tag}`)) continue;
+    if (entry.tag === EXIF_IFD || entry.tag === GPS_IFD) top.push({ tag: entry.tag, ifd: directory(reader.u32(entry.valueAt), 1) });
+    else top.push(copy(entry));
+  }
+  return top;
+}
+function writeExif(entries, little) {
+  const writer = tiffWriter(little);
+  writer.append(ascii(little ? 'II*\0\x08\0\0\0' : 'MM\0*\0\0\0\x08'));
+  writer.directory(entries);
+  return writer.bytes();
+}
+
+// A TIFF keeps EXIF in its first directory and the directories it points to:
+// those are gathered into an EXIF block of their own.
+function readTiff(bytes, metadata) {
+  const reader = tiffReader(bytes);
+  for (const entry of readIfd(reader, reader.first).entries) {
     if (entry.tag === 34675) metadata.icc = entryBytes(reader, entry).slice();
     else if (entry.tag === 700) metadata.xmp = decodeXmp(entryBytes(reader, entry));
     else if (entry.tag === 33723) metadata.iptc = iptcFromAnyBlock(entryBytes(reader, entry));
-    else if (entry.tag === EXIF_IFD || entry.tag === GPS_IFD) top.push({ tag: entry.tag, ifd: directory(reader.u32(entry.valueAt), [INTEROP_IFD], 1) });
-    else if (!STORAGE_TAGS.has(entry.tag)) top.push(copy(entry));
   }
-  if (top.length) {
-    const writer = tiffWriter(reader.little);
-    writer.append(ascii(reader.little ? 'II*\0\x08\0\0\0' : 'MM\0*\0\0\0\x08'));
-    writer.directory(top);
-    metadata.exif = writer.bytes();
+  const top = gatherExif(reader);
+  if (top.length) metadata.exif = writeExif(top, reader.little);
+}
+
+// EXIF for a JPEG, which holds 64 kB of it: the largest tags left out, one at
+// a time, until the rest fits; returns the block and the tags left out.
+function exifToFit(exif, limit) {
+  if (exif.length <= limit) return { exif, dropped: [] };
+  const reader = tiffReader(exif);
+  const sizes = [];
+  const measure = (entries, depth) => {
+    for (const entry of entries) {
+      if (entry.ifd) measure(entry.ifd, entry.tag === INTEROP_IFD ? 2 : 1);
+      else sizes.push({ key: `${depth}:${entry.tag}`, size: entry.bytes.length, name: tagName(depth, entry.tag) });
+    }
+  };
+  measure(gatherExif(reader), 0);
+  sizes.sort((a, b) => b.size - a.size);
+  const dropped = new Set(), names = [];
+  for (const { key, name } of sizes) {
+    dropped.add(key);
+    names.push(name);
+    const smaller = writeExif(gatherExif(reader, dropped), reader.little);
+    if (smaller.length <= limit) return { exif: smaller, dropped: names };
   }
+  return { exif: null, dropped: names };
+}
+const TAG_NAMES = { 0x010e: 'ImageDescription', 0x927c: 'MakerNote', 0x9286: 'UserComment', 0x8298: 'Copyright', 0x013b: 'Artist', 0xc4a5: 'PrintImageMatching' };
+function tagName(depth, tag) {
+  const group = ['Image', 'Photo', 'Interop'][depth];
+  return `Exif.${group}.${TAG_NAMES[tag] || `0x${tag.toString(16).padStart(4, '0')}`}`;
 }
 
 // What the file holds, by its format; damage in the metadata is said in
@@ -413,8 +456,9 @@ function writeJpeg(encoded, metadata, notes) {
   const bytes = withJpegDensity(encoded, metadata.resolution);
   const segments = [];
   if (metadata.exif) {
-    if (metadata.exif.length + 6 <= MAX_SEGMENT) segments.push(segment(0xe1, concatBytes([ascii(EXIF_SIGNATURE), metadata.exif])));
-    else notes.push(`JPEG holds 64 kB of EXIF; its ${Math.round(metadata.exif.length / 1024)} kB of EXIF was left out`);
+    const { exif, dropped } = exifToFit(metadata.exif, MAX_SEGMENT - EXIF_SIGNATURE.length);
+    if (exif) segments.push(segment(0xe1, concatBytes([ascii(EXIF_SIGNATURE), exif])));
+    if (dropped.length) notes.push(`JPEG holds 64 kB of EXIF; these tags did not fit: ${exif ? dropped.join(', ') : 'all of them'}`);
   }
   if (metadata.xmp !== null) {
     // A JPEG's own extended XMP goes back as it came; other XMP too large for a segment is split.
@@ -459,6 +503,11 @@ async function writePng(bytes, metadata) {
   if (metadata.iptc) {
     const text = encodeRawProfile('iptc', photoshopBlock(metadata.iptc).subarray(PHOTOSHOP_SIGNATURE.length));
     chunks.push(pngChunk('zTXt', concatBytes([ascii('Raw profile type iptc\0\0'), await deflate(ascii(text))])));
+  }
+  // Texts that Latin-1 holds go as tEXt, the others as iTXt in UTF-8, so that readers see them as written.
+  for (const { keyword, text } of metadata.texts) {
+    if (/^[\0-\xff]*$/.test(text)) chunks.push(pngChunk('tEXt', concatBytes([ascii(`${keyword}\0`), ascii(text)])));
+    else chunks.push(pngChunk('iTXt', concatBytes([ascii(`${keyword}\0\0\0\0\0`), encodeUtf8(text)])));
   }
   const idat = pngChunks(bytes).find((c) => c.type === 'IDAT');
   return concatBytes([bytes.subarray(0, idat.start), ...chunks, bytes.subarray(idat.start)]);

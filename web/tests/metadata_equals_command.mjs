@@ -5,7 +5,7 @@
 // format) and must then read exactly as the command's output does. TIFF,
 // which the page writes itself, is the command's pixels in the page's file.
 //   node metadata_equals_command.mjs GLYRA PHOTOS_DIR ARTIFACTS
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { addMetadata, metadataForOutput, readMetadata } from '../photo_metadata.mjs';
@@ -110,6 +110,38 @@ for (const name of ['GPS.jpg', 'IPTC.jpg', 'XMP.jpg', 'ExifTool.jpg', 'Nikon.jpg
     check(execFileSync('exiftool', ['-s', '-s', '-s', '-Warning', out], { encoding: 'utf8' }).trim() === '', `long XMP ${from} -> ${to}: exiftool finds the page's file sound`);
     compared++;
   }
+}
+
+// EXIF over JPEG's 64 kB: the largest tags are left out until the rest fits, and said, as by the command.
+{
+  const text = path.join(artifacts, 'long.txt'), wide = path.join(artifacts, 'wide-exif.png');
+  execFileSync(glyra, ['-q', '--force', path.join(photos, 'Canon.jpg'), wide]);
+  execFileSync('exiftool', ['-q', '-overwrite_original', `-IFD0:ImageDescription<=${text}`, wide]);
+  const commandOut = path.join(artifacts, 'wide-exif-command.jpg');
+  const said = spawnSync(glyra, ['-v', '--force', wide, commandOut], { encoding: 'utf8' }).stderr;
+  const { out, notes } = await pageVersion(wide, commandOut, 'jpeg', 'wide-exif.jpg');
+  const textDifference = difference(tags(commandOut), tags(out));
+  check(textDifference === '', `EXIF over 64 kB -> jpg: the page's metadata differs from the command's:\n${textDifference}`);
+  check(tags(out).has('[Canon] CanonModelID: 2147484016'), 'the maker notes fit beside the rest');
+  const note = notes.find((n) => /did not fit/.test(n));
+  check(note && said.includes(note), `the page says what did not fit as the command does: "${note}" / ${said.trim()}`);
+  compared++;
+}
+
+// A PNG's own texts go into a PNG download as written: Latin-1 ones as
+// such, the others in UTF-8 (a reader shows "Ünal" and "タイトル", not mojibake).
+{
+  const texts = path.join(artifacts, 'texts.png');
+  execFileSync(glyra, ['-q', '--force', path.join(photos, 'GPS.jpg'), texts]);
+  execFileSync('exiftool', ['-q', '-overwrite_original', '-PNG:Comment=a comment', '-PNG:Author=Ünal Author', '-PNG:Title=タイトル',
+    `-PNG:Description=${'a long description '.repeat(200)}`, texts]);
+  const png = (file) => new Set(execFileSync('exiftool', ['-G1', '-s', '-PNG:Comment', '-PNG:Author', '-PNG:Title', '-PNG:Description', file], { encoding: 'utf8' }).split('\n').filter(Boolean));
+  const { out } = await pageVersion(texts, texts, 'png', 'texts.png');
+  const expected = png(texts);
+  check(expected.size === 4, `exiftool wrote four texts (${[...expected].join('; ')})`);
+  const textDifference = difference(expected, png(out));
+  check(textDifference === '', `PNG texts -> png: the page's texts differ from the input's:\n${textDifference}`);
+  compared++;
 }
 
 // Damaged EXIF is left out in words; the rest is still carried.
