@@ -10,6 +10,22 @@
 
 namespace {
 
+// Valid UTF-8 with at least one character beyond ASCII: what Latin-1 text
+// (bytes 0xA0-0xFF standing alone) almost never is.
+bool IsUtf8BeyondAscii(const std::string& text) {
+    bool beyond = false;
+    for (size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        if (length == 0 || at + length > text.size()) return false;
+        for (size_t i = 1; i < length; ++i)
+            if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return false;
+        beyond |= length > 1;
+        at += length;
+    }
+    return beyond;
+}
+
 struct PngFailure {
     char message[200] = "";
 };
@@ -137,14 +153,21 @@ bool WritePng(FILE* file, const PngPixels& pixels, const PngMetadata& metadata, 
         *error = "unsupported image shape";
         return false;
     }
-    // The texts as plain text (EXIF, IPTC and XMP are added afterwards).
+    // The texts as plain text (EXIF, IPTC and XMP are added afterwards):
+    // tEXt for Latin-1, iTXt for UTF-8 beyond ASCII (libvips hands both over
+    // as the file held them), so that readers see what was written.
     std::vector<png_text> texts;
     for (const auto& [key, value] : metadata.texts) {
         png_text text{};
-        text.compression = PNG_TEXT_COMPRESSION_NONE;
         text.key = const_cast<char*>(key.c_str());
         text.text = const_cast<char*>(value.c_str());
-        text.text_length = value.size();
+        if (IsUtf8BeyondAscii(value)) {
+            text.compression = PNG_ITXT_COMPRESSION_NONE;
+            text.itxt_length = value.size();
+        } else {
+            text.compression = PNG_TEXT_COMPRESSION_NONE;
+            text.text_length = value.size();
+        }
         texts.push_back(text);
     }
     std::vector<uint8_t> iccChunk;

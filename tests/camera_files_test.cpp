@@ -210,6 +210,20 @@ TEST_F(GlyraCommand, MetadataOverJpegsSegmentSizeIsKeptWholeOrNamedWhenLost) {
         << "the rest of the EXIF, maker notes too, is there";
 }
 
+TEST_F(GlyraCommand, PngTextsReadAsTheyWereWrittenLatinOneAndUtf8Alike) {
+    // exiftool writes Latin-1 text as tEXt and the rest as UTF-8 iTXt; the
+    // command used to write every text as tEXt, so readers showed "\xc3\x83\xc2\x9cnal".
+    const std::string in = Path("texts.png"), out = Path("texts-out.png");
+    ASSERT_EQ(Run("-q '" + Photo("GPS.jpg") + "' " + in).status, 0);
+    ASSERT_EQ(Shell("exiftool -q -overwrite_original '-PNG:Comment=caf\xc3\xa9 au lait' '-PNG:Author=\xc3\x9cnal' "
+                    "'-PNG:Title=\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3\x83\xab' " + in + " && echo ok"),
+              "ok\n");
+    ASSERT_EQ(Run("-q '" + in + "' " + out).status, 0);
+    EXPECT_EQ(Tag(out, "PNG:Comment"), "caf\xc3\xa9 au lait");
+    EXPECT_EQ(Tag(out, "PNG:Author"), "\xc3\x9cnal");
+    EXPECT_EQ(Tag(out, "PNG:Title"), "\xe3\x82\xbf\xe3\x82\xa4\xe3\x83\x88\xe3\x83\xab");
+}
+
 TEST_F(GlyraCommand, DamagedFilesAreRefusedInEveryRunAndAcceptedOnesAreBlankWhereDataIsMissing) {
     // A grainy picture large enough for the decoders to work in strips on several threads.
     ImageFile grain = Blank(1200, 900, 8, 3, 0);
