@@ -200,6 +200,7 @@ async function openFile(file) {
 // ---- Full render, cancel, download ----
 async function renderFull() {
   if (!state.original) return;
+  const started = performance.now();
   setError('');
   $('render').disabled = true;
   $('cancel').disabled = false;
@@ -207,8 +208,8 @@ async function renderFull() {
   progress.value = 0;
   const showBar = setTimeout(() => { progress.hidden = false; }, 300);
   fullWorker = fullWorker || makeWorker();
-  const image = { ...state.original, samples: state.original.samples.slice() };
-  const started = performance.now();
+  const { width, height, channels, depth } = state.original;
+  const image = { width, height, channels, depth, samples: state.original.samples.slice() };
   try {
     const answer = await ask(fullWorker, { image, values: state.values.slice(), progress: true }, [image.samples.buffer],
       (share) => { progress.value = share; });
