@@ -45,6 +45,39 @@ export function pngChunks(bytes) {
   return chunks;
 }
 
+// The segments of a JPEG before its first scan as { marker, body, start,
+// end } (start/end span the marker and length too), and where the walk
+// stopped: the scan's marker, the end mark, or where the segments are damaged.
+export function jpegSegments(bytes) {
+  const segments = [];
+  let at = 2;
+  while (at + 4 <= bytes.length && bytes[at] === 0xff) {
+    const marker = bytes[at + 1];
+    if (marker === 0xff) { at++; continue; }  // fill bytes
+    if (marker === 0xda || marker === 0xd9) break;
+    const end = at + 2 + ((bytes[at + 2] << 8) | bytes[at + 3]);
+    if (end < at + 4 || end > bytes.length) break;
+    segments.push({ marker, body: bytes.subarray(at + 4, end), start: at, end });
+    at = end;
+  }
+  return { segments, stoppedAt: at };
+}
+
+// Each chunk of a RIFF file (WebP) after its header as { type, body, start,
+// end } (end past the padding byte; both within the bytes held).
+export function riffChunks(bytes) {
+  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+  const chunks = [];
+  for (let at = 12; at + 8 <= bytes.length;) {
+    const size = view.getUint32(at + 4, true);
+    const next = at + 8 + size + (size & 1);
+    chunks.push({ type: latin1(bytes.subarray(at, at + 4)), body: bytes.subarray(at + 8, Math.min(bytes.length, at + 8 + size)),
+      start: at, end: Math.min(bytes.length, next) });
+    at = next;
+  }
+  return chunks;
+}
+
 export function concatBytes(parts) {
   const out = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
   let at = 0;

@@ -3,7 +3,7 @@
 // with the EXIF orientation applied, 16-bit PNG and TIFF kept 16-bit, and PNG
 // and TIFF (8 or 16 bits), JPEG and WebP written with the photograph's metadata.
 import { addMetadata, exifOrientation, readMetadata } from './photo_metadata.mjs';
-import { concatBytes, deflate, inflate, latin1, pngChunk as chunk, pngChunks } from './file_bytes.mjs';
+import { concatBytes, deflate, inflate, jpegSegments, pngChunk as chunk, pngChunks, riffChunks } from './file_bytes.mjs';
 import { decodeTiff, encodeTiff, tiffHeaderSize } from './tiff_codec.mjs';
 export const MAX_PIXELS = 100_000_000;
 export const MAX_SIDE = 32767;
@@ -24,16 +24,11 @@ export function headerSize(bytes, format) {
   try {
     if (format === 'png') return { width: view.getUint32(16), height: view.getUint32(20), depth: bytes[24], gray: bytes[25] === 0 || bytes[25] === 4 };
     if (format === 'jpeg') {
-      let at = 2;
-      while (at + 9 < bytes.length) {
-        if (bytes[at] !== 0xff) return null;
-        const marker = bytes[at + 1];
-        const length = view.getUint16(at + 2);
-        if (marker >= 0xc0 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc)
-          return { width: view.getUint16(at + 7), height: view.getUint16(at + 5), depth: 8, gray: bytes[at + 9] === 1 };
-        at += 2 + length;
-      }
-      return null;
+      const frame = jpegSegments(bytes).segments.find(({ marker, body }) =>
+        marker >= 0xc0 && marker <= 0xcf && marker !== 0xc4 && marker !== 0xc8 && marker !== 0xcc && body.length >= 6);
+      if (!frame) return null;
+      const { body } = frame;
+      return { width: (body[3] << 8) | body[4], height: (body[1] << 8) | body[2], depth: 8, gray: body[5] === 1 };
     }
     if (format === 'webp') {
       const chunk = String.fromCharCode(...bytes.subarray(12, 16));
@@ -121,17 +116,9 @@ async function decodePng16(bytes) {
 // carried into the download instead).
 function pixelsOnly(bytes, format) {
   if (format === 'jpeg') {
-    const parts = [bytes.subarray(0, 2)];
-    let at = 2;
-    while (at + 4 <= bytes.length && bytes[at] === 0xff) {
-      const marker = bytes[at + 1];
-      if (marker === 0xda || marker === 0xd9 || marker === 0xff) break;
-      const end = at + 2 + ((bytes[at + 2] << 8) | bytes[at + 3]);
-      if (marker !== 0xe1 && marker !== 0xe2) parts.push(bytes.subarray(at, end));
-      at = end;
-    }
-    parts.push(bytes.subarray(at));
-    return concatBytes(parts);
+    const { segments, stoppedAt } = jpegSegments(bytes);
+    const kept = segments.filter((s) => s.marker !== 0xe1 && s.marker !== 0xe2).map((s) => bytes.subarray(s.start, s.end));
+    return concatBytes([bytes.subarray(0, 2), ...kept, bytes.subarray(stoppedAt)]);
   }
   if (format === 'png') {
     const dropped = new Set(['eXIf', 'iCCP', 'gAMA', 'cHRM', 'sRGB', 'iTXt', 'zTXt', 'tEXt']);
@@ -140,14 +127,10 @@ function pixelsOnly(bytes, format) {
     return concatBytes([bytes.subarray(0, 8), ...chunks.filter((c) => !dropped.has(c.type)).map((c) => bytes.subarray(c.start, c.end)), bytes.subarray(chunks.at(-1).end)]);
   }
   if (format === 'webp') {
-    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
     const parts = [];
-    for (let at = 12; at + 8 <= bytes.length;) {
-      const type = latin1(bytes.subarray(at, at + 4)), size = view.getUint32(at + 4, true);
-      const end = Math.min(bytes.length, at + 8 + size + (size & 1));
-      if (type === 'VP8X') { const copy = bytes.slice(at, end); copy[8] &= ~(0x20 | 0x08 | 0x04); parts.push(copy); }
-      else if (type !== 'EXIF' && type !== 'ICCP' && type !== 'XMP ') parts.push(bytes.subarray(at, end));
-      at = end;
+    for (const { type, start, end } of riffChunks(bytes)) {
+      if (type === 'VP8X') { const copy = bytes.slice(start, end); copy[8] &= ~(0x20 | 0x08 | 0x04); parts.push(copy); }
+      else if (type !== 'EXIF' && type !== 'ICCP' && type !== 'XMP ') parts.push(bytes.subarray(start, end));
     }
     const body = concatBytes([bytes.subarray(8, 12), ...parts]);
     const out = concatBytes([bytes.subarray(0, 8), body]);
@@ -204,9 +187,7 @@ function cutShort(bytes, format) {
   if (format === 'jpeg') {
     // The end mark after the first scan (in the scans' data 0xFF is always
     // followed by 0 or a restart mark); what cameras append after it is fine.
-    let at = 2;
-    while (at + 4 <= bytes.length && bytes[at] === 0xff && bytes[at + 1] !== 0xda) at += 2 + ((bytes[at + 2] << 8) | bytes[at + 3]);
-    for (let i = at; i + 1 < bytes.length; i++) if (bytes[i] === 0xff && bytes[i + 1] === 0xd9) return false;
+    for (let i = jpegSegments(bytes).stoppedAt; i + 1 < bytes.length; i++) if (bytes[i] === 0xff && bytes[i + 1] === 0xd9) return false;
     return true;
   }
   if (format === 'png') {

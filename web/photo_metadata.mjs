@@ -5,7 +5,7 @@
 // IPTC. Read from JPEG, PNG, WebP and TIFF; written into JPEG, PNG, WebP and
 // (by tiff_codec.mjs) TIFF. EXIF is kept as the camera wrote it and edited
 // where it lies, so maker notes whose offsets count from its header stay sound.
-import { ascii, concatBytes, deflate, inflate, latin1, pngChunk, pngChunks, startsWith } from './file_bytes.mjs';
+import { ascii, concatBytes, deflate, inflate, jpegSegments, latin1, pngChunk, pngChunks, riffChunks, startsWith } from './file_bytes.mjs';
 import { splitXmp } from './xmp_split.mjs';
 import { NO_RESOLUTION, pngResolution, readResolution, withJpegDensity } from './stored_resolution.mjs';
 import {
@@ -37,6 +37,8 @@ function decodeXmp(bytes) {
   return new TextDecoder(encoding).decode(bytes).replace(/\0+$/, '');
 }
 const encodeUtf8 = (text) => new TextEncoder().encode(text);
+// An EXIF block with or without the "Exif\0\0" that JPEG (and some writers elsewhere) put before it.
+const exifBlock = (bytes) => (startsWith(bytes, EXIF_SIGNATURE) ? bytes.slice(EXIF_SIGNATURE.length) : bytes.slice());
 
 export function emptyMetadata() {
   return { icc: null, exif: null, xmp: null, xmpExtension: [], iptc: null, resolution: NO_RESOLUTION, texts: [], notes: [] };
@@ -99,25 +101,17 @@ function withoutExtensionNote(xmp) {
 }
 
 function readJpeg(bytes, metadata) {
-  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
   const icc = [], extension = [], photoshop = [];
-  for (let at = 2; at + 4 <= bytes.length;) {
-    if (bytes[at] !== 0xff) break;
-    const marker = bytes[at + 1];
-    if (marker === 0xff) { at++; continue; }
-    if (marker === 0xda || marker === 0xd9) break;
-    const length = view.getUint16(at + 2);
-    if (length < 2 || at + 2 + length > bytes.length) break;
-    const body = bytes.subarray(at + 4, at + 2 + length);
-    if (marker === 0xe1 && startsWith(body, EXIF_SIGNATURE) && !metadata.exif) metadata.exif = body.slice(EXIF_SIGNATURE.length);
+  for (const { marker, body } of jpegSegments(bytes).segments) {
+    if (marker === 0xe1 && startsWith(body, EXIF_SIGNATURE) && !metadata.exif) metadata.exif = exifBlock(body);
     else if (marker === 0xe1 && startsWith(body, XMP_SIGNATURE) && metadata.xmp === null) metadata.xmp = decodeXmp(body.subarray(XMP_SIGNATURE.length));
     else if (marker === 0xe1 && startsWith(body, EXTENSION_SIGNATURE) && body.length > EXTENSION_SIGNATURE.length + 40) {
       const head = EXTENSION_SIGNATURE.length;
+      const view = new DataView(body.buffer, body.byteOffset + head + 32, 8);
       metadata.xmpExtension.push(body.slice());
-      extension.push({ guid: latin1(body.subarray(head, head + 32)), total: view.getUint32(at + 4 + head + 32), offset: view.getUint32(at + 4 + head + 36), data: body.subarray(head + 40) });
+      extension.push({ guid: latin1(body.subarray(head, head + 32)), total: view.getUint32(0), offset: view.getUint32(4), data: body.subarray(head + 40) });
     } else if (marker === 0xe2 && startsWith(body, ICC_SIGNATURE) && body.length > 14) icc.push({ sequence: body[12], data: body.subarray(14) });
     else if (marker === 0xed && startsWith(body, PHOTOSHOP_SIGNATURE)) photoshop.push(body.subarray(PHOTOSHOP_SIGNATURE.length));
-    at += 2 + length;
   }
   if (icc.length) metadata.icc = concatBytes(icc.sort((a, b) => a.sequence - b.sequence).map((c) => c.data));
   if (photoshop.length) metadata.iptc = iptcFromResources(concatBytes(photoshop));
@@ -157,7 +151,7 @@ async function readPng(bytes, metadata) {
       const nameEnd = body.indexOf(0);
       if (nameEnd > 0) metadata.icc = await inflate(body.subarray(nameEnd + 2)).catch(() => null);
     } else if (type === 'eXIf') {
-      metadata.exif = startsWith(body, EXIF_SIGNATURE) ? body.slice(EXIF_SIGNATURE.length) : body.slice();
+      metadata.exif = exifBlock(body);
     } else if (type === 'iTXt' || type === 'zTXt' || type === 'tEXt') {
       const keyEnd = body.indexOf(0);
       if (keyEnd <= 0) continue;
@@ -176,7 +170,7 @@ async function readPng(bytes, metadata) {
       if (keyword === 'XML:com.adobe.xmp') metadata.xmp = decodeXmp(text);
       else if (/^Raw profile type (exif|APP1)$/i.test(keyword) && !metadata.exif) {
         const raw = rawProfile(latin1(text));
-        if (raw) metadata.exif = startsWith(raw, EXIF_SIGNATURE) ? raw.slice(EXIF_SIGNATURE.length) : raw;
+        if (raw) metadata.exif = exifBlock(raw);
       } else if (/^Raw profile type iptc$/i.test(keyword)) {
         const raw = rawProfile(latin1(text));
         if (raw) metadata.iptc = iptcFromAnyBlock(raw);
@@ -192,14 +186,10 @@ async function readPng(bytes, metadata) {
 }
 
 function readWebp(bytes, metadata) {
-  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-  for (let at = 12; at + 8 <= bytes.length;) {
-    const type = latin1(bytes.subarray(at, at + 4)), size = view.getUint32(at + 4, true);
-    const body = bytes.subarray(at + 8, Math.min(bytes.length, at + 8 + size));
+  for (const { type, body } of riffChunks(bytes)) {
     if (type === 'ICCP') metadata.icc = body.slice();
-    else if (type === 'EXIF') metadata.exif = startsWith(body, EXIF_SIGNATURE) ? body.slice(EXIF_SIGNATURE.length) : body.slice();
+    else if (type === 'EXIF') metadata.exif = exifBlock(body);
     else if (type === 'XMP ') metadata.xmp = decodeXmp(body);
-    at += 8 + size + (size & 1);
   }
 }
 
@@ -370,8 +360,8 @@ function uprightExif(exif, width, height, turned) {
   view.setUint16(start, table.length, little);
   table.forEach((entry, i) => out.set(entry, start + 2 + 12 * i));
   view.setUint32(start + 2 + 12 * table.length, 0, little);
-  const directory = readIfd(reader, start);
   if (!turned) return out;
+  const directory = readIfd(reader, start);
   const orientation = directory.entries.find((e) => e.tag === ORIENTATION && e.type === SHORT);
   if (orientation) view.setUint16(orientation.valueAt, 1, little);
   const exifPointer = directory.entries.find((e) => e.tag === EXIF_IFD);
@@ -524,14 +514,11 @@ function riffChunk(type, body) {
 // The extended WebP layout: VP8X first, the profile before the picture,
 // EXIF and XMP after it.
 function writeWebp(bytes, metadata, notes, width, height) {
-  const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
   const picture = [];
   let flags = 0;
-  for (let at = 12; at + 8 <= bytes.length;) {
-    const type = latin1(bytes.subarray(at, at + 4)), size = view.getUint32(at + 4, true);
-    if (type === 'VP8X') flags = bytes[at + 8];
-    else if (type === 'VP8 ' || type === 'VP8L' || type === 'ALPH') picture.push(bytes.subarray(at, at + 8 + size + (size & 1)));
-    at += 8 + size + (size & 1);
+  for (const { type, body, start, end } of riffChunks(bytes)) {
+    if (type === 'VP8X') flags = body[0];
+    else if (type === 'VP8 ' || type === 'VP8L' || type === 'ALPH') picture.push(bytes.subarray(start, end));
   }
   if (metadata.iptc) notes.push('WebP holds no IPTC; its IPTC was left out');
   flags &= 0x10;  // alpha
