@@ -11,7 +11,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
 import { difference, resolutionTags, tags } from './exif_tags.mjs';
-import { decodePng, encodePng } from './png.mjs';
+import { decodePng, differingSamples, encodePng } from './png.mjs';
 
 const [glyra, built, sample, artifacts] = process.argv.slice(2);
 fs.mkdirSync(artifacts, { recursive: true });
@@ -54,6 +54,21 @@ try {
   });
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
+  // The result downloaded in a format of the Format choice, saved as `name`.
+  async function download(choice, name) {
+    await page.selectOption('#format', choice);
+    const [event] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    const file = path.join(artifacts, name);
+    await event.saveAs(file);
+    return { file, suggested: event.suggestedFilename() };
+  }
+  // A PNG download against the command's PNG of the same input.
+  function againstCommand(pageFile, commandArguments, commandName) {
+    const commandFile = path.join(artifacts, commandName);
+    execFileSync(glyra, ['-q', '--force', ...commandArguments, commandFile]);
+    const ours = decodePng(fs.readFileSync(pageFile)), theirs = decodePng(fs.readFileSync(commandFile));
+    return { ours, theirs, differing: differingSamples(ours, theirs) };
+  }
   await page.goto(`${origin}/`);
   await page.waitForSelector('body[data-ready=true]', { timeout: 30000 });
 
@@ -140,18 +155,11 @@ try {
   // Full render and download, compared with the command.
   await page.click('#render');
   await page.waitForSelector('#after[data-renders="1"]', { timeout: 60000 });
-  await page.selectOption('#format', 'png');
-  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
-  const downloaded = path.join(artifacts, download.suggestedFilename());
-  await download.saveAs(downloaded);
-  const commandOut = path.join(artifacts, 'command.png');
-  execFileSync(glyra, ['-q', '--force', '--preset', savedPreset, sample, commandOut]);
-  const ours = decodePng(fs.readFileSync(downloaded)), theirs = decodePng(fs.readFileSync(commandOut));
-  let differing = 0;
-  for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];
+  const night = await download('png', 'night-page.png');
+  const { ours, theirs, differing } = againstCommand(night.file, ['--preset', savedPreset, sample], 'command.png');
   check(ours.width === theirs.width && ours.samples.length === theirs.samples.length, 'the download has the picture\'s size');
   check(differing === 0, `the download differs from the command's output in ${differing} samples`);
-  console.log(`night scene: downloaded ${download.suggestedFilename()}, ${differing} of ${theirs.samples.length} samples differ from the command's`);
+  console.log(`night scene: downloaded ${night.suggested}, ${differing} of ${theirs.samples.length} samples differ from the command's`);
   await page.screenshot({ path: path.join(artifacts, 'page.png') });
 
   // A 16-bit PNG with transparency stays 16-bit, and equals the command's too.
@@ -170,14 +178,8 @@ try {
     await page.waitForFunction(() => /16-bit RGB with transparency/.test(document.getElementById('status').textContent));
     await page.click('#render');
     await page.waitForSelector('#after[data-renders="2"]', { timeout: 60000 });
-    await page.selectOption('#format', 'same');
-    const [deepDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
-    const deepOut = path.join(artifacts, 'deep-page.png');
-    await deepDownload.saveAs(deepOut);
-    execFileSync(glyra, ['-q', '--force', '--line-type', '4', deep, path.join(artifacts, 'deep-command.png')]);
-    const page16 = decodePng(fs.readFileSync(deepOut)), command16 = decodePng(fs.readFileSync(path.join(artifacts, 'deep-command.png')));
-    let differing16 = 0;
-    for (let i = 0; i < command16.samples.length; i++) differing16 += page16.samples[i] !== command16.samples[i];
+    const { file } = await download('same', 'deep-page.png');
+    const { ours: page16, differing: differing16 } = againstCommand(file, ['--line-type', '4', deep], 'deep-command.png');
     check(page16.depth === 16 && page16.channels === 4, `the 16-bit download is 16-bit RGBA (${page16.depth}, ${page16.channels})`);
     check(differing16 === 0, `the 16-bit download differs from the command's in ${differing16} samples`);
   }
@@ -191,14 +193,8 @@ try {
     await page.waitForFunction(() => /8-bit gray\./.test(document.getElementById('status').textContent));
     await page.click('#render');
     await page.waitForSelector('#after[data-renders="3"]', { timeout: 60000 });
-    await page.selectOption('#format', 'png');
-    const [grayDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
-    const grayOut = path.join(artifacts, 'gray-page.png');
-    await grayDownload.saveAs(grayOut);
-    execFileSync(glyra, ['-q', '--force', '--line-type', '4', grayJpeg, path.join(artifacts, 'gray-command.png')]);
-    const ours = decodePng(fs.readFileSync(grayOut)), theirs = decodePng(fs.readFileSync(path.join(artifacts, 'gray-command.png')));
-    let differing = 0;
-    for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];
+    const { file } = await download('png', 'gray-page.png');
+    const { ours, theirs, differing } = againstCommand(file, ['--line-type', '4', grayJpeg], 'gray-command.png');
     check(ours.channels === 1 && theirs.channels === 1, `the gray JPEG's download is gray (${ours.channels} channels)`);
     check(differing === 0, `the gray JPEG: ${differing} of ${theirs.samples.length} samples differ from the command's`);
   }
@@ -252,26 +248,18 @@ try {
   const bigPreset = path.join(artifacts, 'big.toml');
   const [bigPresetDownload] = await Promise.all([page.waitForEvent('download'), page.click('#save-preset')]);
   await bigPresetDownload.saveAs(bigPreset);
-  await page.selectOption('#format', 'png');
-  const [pngDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
-  const pagePng = path.join(artifacts, 'camera-page.png');
-  await pngDownload.saveAs(pagePng);
-  execFileSync(glyra, ['-q', '--force', '--preset', bigPreset, big, path.join(artifacts, 'camera-command.png')]);
   {
-    const ours = decodePng(fs.readFileSync(pagePng)), theirs = decodePng(fs.readFileSync(path.join(artifacts, 'camera-command.png')));
-    let differing = 0;
-    for (let i = 0; i < theirs.samples.length; i++) differing += ours.samples[i] !== theirs.samples[i];
+    const { file } = await download('png', 'camera-page.png');
+    const { ours, theirs, differing } = againstCommand(file, ['--preset', bigPreset, big], 'camera-command.png');
     check(ours.width === 3000 && ours.height === 4000 && theirs.width === 3000, `the camera JPEG is upright in both (${ours.width} × ${ours.height})`);
     check(differing === 0, `the camera JPEG: ${differing} of ${theirs.samples.length} samples differ from the command's`);
     console.log(`camera JPEG 12 MP: ${differing} of ${theirs.samples.length} samples differ from the command's`);
   }
   // Its metadata, downloaded in its own format and in the others, reads as the command's outputs.
   for (const [choice, extension] of [['same', 'jpg'], ['png', 'png'], ['webp', 'webp'], ['tiff', 'tif']]) {
-    await page.selectOption('#format', choice);
-    const [metaDownload] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
-    const pageFile = path.join(artifacts, `camera-page.${extension}`), commandFile = path.join(artifacts, `camera-command.${extension}`);
-    await metaDownload.saveAs(pageFile);
-    check(metaDownload.suggestedFilename() === `camera-12mp-stars.${extension}`, `named ${metaDownload.suggestedFilename()}`);
+    const { file: pageFile, suggested } = await download(choice, `camera-page.${extension}`);
+    const commandFile = path.join(artifacts, `camera-command.${extension}`);
+    check(suggested === `camera-12mp-stars.${extension}`, `named ${suggested}`);
     execFileSync(glyra, ['-q', '--force', '--preset', bigPreset, big, commandFile]);
     const text = difference(tags(commandFile), tags(pageFile));
     check(text === '', `the camera JPEG as ${extension}: the page's metadata differs from the command's:\n${text}`);

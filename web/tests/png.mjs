@@ -99,3 +99,10 @@ export function encodePng({ width, height, depth, channels, samples }) {
   return Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]), chunk('IHDR', header),
     chunk('IDAT', zlib.deflateSync(raw)), chunk('IEND', new Uint8Array(0))]);
 }
+
+// How many of `expected`'s samples `got` does not have (a missing one counts).
+export function differingSamples(got, expected) {
+  let differing = 0;
+  for (let i = 0; i < expected.samples.length; i++) differing += got.samples[i] !== expected.samples[i];
+  return differing;
+}

@@ -11,7 +11,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { decodePng, encodePng } from './png.mjs';
+import { decodePng, differingSamples, encodePng } from './png.mjs';
 import { decodeImage } from '../image_codecs.mjs';
 
 const [glyra, built, sample] = process.argv.slice(2);
@@ -98,8 +98,7 @@ async function compareFile(name, file, values) {
     return;
   }
   renderer.filter(image, values);
-  let differing = 0;
-  for (let i = 0; i < command.samples.length; i++) differing += image.samples[i] !== command.samples[i];
+  const differing = differingSamples(image, command);
   check(image.width === command.width && image.height === command.height && image.depth === command.depth &&
         image.channels === command.channels, `${name}: read as ${image.width}x${image.height}x${image.channels} ${image.depth}-bit, the command as ${command.width}x${command.height}x${command.channels} ${command.depth}-bit`);
   check(differing === 0, `${name}: ${differing} of ${command.samples.length} samples differ from the command's`);
