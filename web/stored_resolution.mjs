@@ -4,7 +4,7 @@
 // from the EXIF; written into PNG's pHYs, JPEG's JFIF segment and TIFF's
 // tags. A file that states none gets none (JPEG: JFIF's 1:1 without a unit).
 import { pngChunks, startsWith } from './file_bytes.mjs';
-import { entryNumbers, readIfd, tiffReader } from './tiff_structure.mjs';
+import { readIfd, tagNumber, tiffReader } from './tiff_structure.mjs';
 
 export const NO_RESOLUTION = { present: false, unit: 'none', x: 0, y: 0 };
 
@@ -38,8 +38,7 @@ export function fromTiffStructure(bytes) {
       return denominator ? reader.u32(entry.valueAt) / denominator : 0;
     };
     const x = rational(0x011a), y = rational(0x011b);
-    const unitEntry = entries.find((e) => e.tag === 0x0128);
-    const code = unitEntry ? entryNumbers(reader, unitEntry)[0] : 2;  // TIFF's default: inch
+    const code = tagNumber(reader, entries, 0x0128, 2);  // TIFF's default: inch
     return { present: x > 0 && y > 0, unit: code === 3 ? 'cm' : code === 1 ? 'none' : 'inch', x, y };
   } catch {
     return NO_RESOLUTION;

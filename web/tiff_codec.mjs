@@ -7,7 +7,7 @@
 import { deflate, inflate } from './file_bytes.mjs';
 import { tiffResolution } from './stored_resolution.mjs';
 import {
-  BYTE, LONG, RATIONAL, SHORT, UNDEFINED, TiffDamage, entryNumbers, readIfd, tiffReader, tiffWriter,
+  BYTE, LONG, RATIONAL, SHORT, UNDEFINED, TiffDamage, readIfd, tagNumber, tagNumbers, tiffReader, tiffWriter,
 } from './tiff_structure.mjs';
 
 const WIDTH = 256, HEIGHT = 257, BITS = 258, COMPRESSION = 259, PHOTOMETRIC = 262, STRIP_OFFSETS = 273,
@@ -19,8 +19,7 @@ export function tiffHeaderSize(bytes) {
   try {
     const reader = tiffReader(bytes);
     const { entries } = readIfd(reader, reader.first);
-    const value = (tag, otherwise) => { const e = entries.find((x) => x.tag === tag && x.count > 0); return e ? entryNumbers(reader, e)[0] : otherwise; };
-    return { width: value(WIDTH, 0), height: value(HEIGHT, 0), depth: value(BITS, 1) };
+    return { width: tagNumber(reader, entries, WIDTH, 0), height: tagNumber(reader, entries, HEIGHT, 0), depth: tagNumber(reader, entries, BITS, 1) };
   } catch {
     return null;
   }
@@ -95,10 +94,10 @@ async function decompress(data, compression, expected) {
 export async function decodeTiff(bytes) {
   const reader = tiffReader(bytes);
   const { entries } = readIfd(reader, reader.first);
-  const numbers = (tag) => { const e = entries.find((x) => x.tag === tag); return e ? entryNumbers(reader, e) : null; };
-  const one = (tag, otherwise) => { const values = numbers(tag); return values && values.length ? values[0] : otherwise; };
+  const numbers = (tag) => tagNumbers(reader, entries, tag);
+  const one = (tag, otherwise) => tagNumber(reader, entries, tag, otherwise);
   const width = one(WIDTH, 0), height = one(HEIGHT, 0), samplesPerPixel = one(SAMPLES, 1);
-  const bits = numbers(BITS) && numbers(BITS).length ? numbers(BITS) : [1];
+  const bits = numbers(BITS).length ? numbers(BITS) : [1];
   const depth = bits[0], compression = one(COMPRESSION, 1), photometric = one(PHOTOMETRIC, -1);
   const planar = one(PLANAR, 1) === 2, predictor = one(PREDICTOR, 1), format = one(SAMPLE_FORMAT, 1);
   if (!width || !height) throw new TiffDamage('its size is missing');
@@ -109,7 +108,7 @@ export async function decodeTiff(bytes) {
   if (predictor !== 1 && predictor !== 2) throw new TiffDamage(`its predictor (${predictor}) is not one the page reads`);
   const colours = photometric === 2 ? 3 : 1;
   if (samplesPerPixel < colours) throw new TiffDamage('it has fewer samples than its colours need');
-  const extra = numbers(EXTRA_SAMPLES) || [];
+  const extra = numbers(EXTRA_SAMPLES);
   const alpha = samplesPerPixel > colours && (extra[0] === 1 || extra[0] === 2);
   const channels = colours + (alpha ? 1 : 0);
 
@@ -117,7 +116,7 @@ export async function decodeTiff(bytes) {
   const pieceWidth = tiled ? one(TILE_WIDTH, 0) : width;
   const pieceHeight = tiled ? one(TILE_HEIGHT, 0) : Math.min(height, one(ROWS_PER_STRIP, height) || height);
   const offsets = numbers(tiled ? TILE_OFFSETS : STRIP_OFFSETS), counts = numbers(tiled ? TILE_COUNTS : STRIP_COUNTS);
-  if (!pieceWidth || !pieceHeight || !offsets || !counts || offsets.length !== counts.length) throw new TiffDamage('its strips or tiles are not described');
+  if (!pieceWidth || !pieceHeight || !offsets.length || offsets.length !== counts.length) throw new TiffDamage('its strips or tiles are not described');
   const across = Math.ceil(width / pieceWidth), down = Math.ceil(height / pieceHeight);
   const planes = planar ? samplesPerPixel : 1;
   if (offsets.length < across * down * planes) throw new TiffDamage('it has fewer strips or tiles than its size needs');

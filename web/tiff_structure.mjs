@@ -53,6 +53,17 @@ export function entryNumbers(reader, entry) {
   return values;
 }
 
+// The numbers of the first entry of `tag` in a directory's entries ([] when
+// there is none), and the first of them or `otherwise`.
+export function tagNumbers(reader, entries, tag) {
+  const entry = entries.find((e) => e.tag === tag);
+  return entry ? entryNumbers(reader, entry) : [];
+}
+export function tagNumber(reader, entries, tag, otherwise) {
+  const values = tagNumbers(reader, entries, tag);
+  return values.length ? values[0] : otherwise;
+}
+
 // Writes directories: entries { tag, type, count, bytes (in the writer's byte
 // order) } or { tag, type: SHORT|LONG, numbers }, or { tag, ifd: [entries] }
 // for a pointer to a directory of its own; values over four bytes follow the

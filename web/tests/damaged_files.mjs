@@ -8,7 +8,8 @@
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import { decodeImage, encodePng, sniffFormat } from '../image_codecs.mjs';
+import { decodeImage, sniffFormat } from '../image_codecs.mjs';
+import { encodePng } from './png.mjs';
 import { addMetadata, metadataForOutput, readMetadata } from '../photo_metadata.mjs';
 
 const [glyra, photos, artifacts] = process.argv.slice(2);
@@ -30,7 +31,7 @@ for (const name of ['Canon.jpg', 'GPS.jpg', 'ExifTool.jpg']) {
 }
 const deep = path.join(artifacts, 'deep.png');
 const samples = new Uint16Array(24 * 16 * 3).map((_, i) => (i * 2654435761) % 65536);
-fs.writeFileSync(deep, await encodePng({ width: 24, height: 16, channels: 3, depth: 16, samples }));
+fs.writeFileSync(deep, encodePng({ width: 24, height: 16, channels: 3, depth: 16, samples }));
 seeds.push(deep);
 for (const [name, options] of [['lzw', ['-compress', 'LZW', '-define', 'tiff:predictor=2']], ['tiles', ['-compress', 'Zip', '-define', 'tiff:tile-geometry=16x16']],
   ['packbits', ['-compress', 'RLE', '-define', 'tiff:endian=msb']], ['interlaced', ['-interlace', 'PNG']]]) {
